@@ -1,0 +1,122 @@
+#include "shell/about_window.h"
+
+#include "shell/controls.h"
+
+namespace tarn::win {
+
+namespace {
+
+constexpr int kIconResource = 1;
+
+AboutWindow* self_of(HWND hwnd) { return reinterpret_cast<AboutWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
+HWND add_child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, int id, HFONT font) {
+    HWND h = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return h;
+}
+
+} // namespace
+
+AboutWindow::~AboutWindow() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void AboutWindow::create(HWND owner, HINSTANCE instance, HFONT font) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = window_proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc);
+
+    const Twips twips;
+    const int w = twips.x(5400), h = twips.y(2600);
+    RECT frame{0, 0, w, h};
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+    hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, widen(std::string("关于 ") + std::string(kFormCaption)).c_str(),
+                            style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, owner,
+                            nullptr, instance, this);
+
+    LOGFONTW lf{};
+    GetObjectW(font, sizeof(lf), &lf);
+    lf.lfWeight = FW_BOLD;
+    lf.lfHeight = lf.lfHeight * 4 / 3;
+    bold_.reset(CreateFontIndirectW(&lf));
+
+    HWND picture = add_child(hwnd_, L"STATIC", nullptr, SS_ICON, {twips.x(300), twips.y(300), twips.x(300) + 32, twips.y(300) + 32},
+                             -1, font);
+    SendMessageW(picture, STM_SETICON,
+                 reinterpret_cast<WPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, 32, 32, LR_SHARED)), 0);
+    add_child(hwnd_, L"STATIC", widen(kFormCaption).c_str(), SS_LEFT | SS_NOPREFIX,
+              {twips.x(1200), twips.y(330), twips.x(5200), twips.y(780)}, -1, bold_.get());
+    add_child(hwnd_, L"STATIC", L"版本号:V2.0", SS_LEFT | SS_NOPREFIX, {twips.x(1200), twips.y(900), twips.x(5200), twips.y(1200)},
+              -1, font);
+    add_child(hwnd_, L"BUTTON", L"确认", BS_DEFPUSHBUTTON | WS_TABSTOP,
+              {w - twips.x(1500), h - twips.y(700), w - twips.x(300), h - twips.y(300)}, kConfirmId, font);
+}
+
+void AboutWindow::show_modal(HWND owner, HINSTANCE instance, HFONT font) {
+    if (!hwnd_) create(owner, instance, font);
+    if (!hwnd_ || open_) return;
+
+    // Centred over the owner.
+    RECT o, a;
+    GetWindowRect(owner, &o);
+    GetWindowRect(hwnd_, &a);
+    const int x = o.left + ((o.right - o.left) - (a.right - a.left)) / 2;
+    const int y = o.top + ((o.bottom - o.top) - (a.bottom - a.top)) / 2;
+    SetWindowPos(hwnd_, HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
+
+    open_ = true;
+    EnableWindow(owner, FALSE);
+    ShowWindow(hwnd_, SW_SHOW);
+    SetFocus(GetDlgItem(hwnd_, kConfirmId));
+    MSG msg;
+    while (open_) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            // The program is ending: leave the loop and let the outer one see it.
+            if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!IsDialogMessageW(hwnd_, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    open_ = false;
+    EnableWindow(owner, TRUE);
+    ShowWindow(hwnd_, SW_HIDE);
+    SetActiveWindow(owner);
+}
+
+void AboutWindow::close() {
+    open_ = false;
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
+LRESULT CALLBACK AboutWindow::window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    }
+    AboutWindow* self = self_of(hwnd);
+    switch (msg) {
+    case WM_COMMAND:
+        if (self && (LOWORD(wp) == kConfirmId || LOWORD(wp) == IDCANCEL || LOWORD(wp) == IDOK)) self->close();
+        return 0;
+    case WM_CLOSE:
+        // Closing only hides it: the window stays loaded for the next showing.
+        if (self) self->close();
+        return 0;
+    default: break;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+} // namespace tarn::win

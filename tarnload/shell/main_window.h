@@ -1,0 +1,103 @@
+// Form1 on screen: the main window with its frames and standard controls, the
+// hex grid and the status bar, showing the window model and passing the
+// user's actions to it.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "image/hex_grid_window.h"
+#include "shell/about_window.h"
+#include "shell/form1.h"
+#include "shell/form_view.h"
+#include "shell/system_clock.h"
+#include "shell/win32_support.h"
+
+namespace tarn::win {
+
+inline constexpr const wchar_t* kMainClassName = L"TarnloadForm1";
+// Control identifiers are this base plus the control's index in Ctl.
+inline constexpr int kControlIdBase = 1000;
+// The help command that F1 sends through the accelerator table.
+inline constexpr int kHelpCommand = 900;
+// A plug notification of the USB library, posted to the window's thread.
+inline constexpr UINT kMsgUsbNotify = WM_APP + 1;
+inline constexpr int kIconResource = 1;
+
+class MainWindow final : public FormView {
+public:
+    MainWindow(HINSTANCE instance, Ch375Api& ch375);
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+    ~MainWindow() override;
+
+    static void register_classes(HINSTANCE instance);
+
+    // Creates the window and its controls in their design-time state, hidden.
+    bool create();
+    // The start-up sequence of the window load.
+    void load();
+    // Ends the thread's message loop when the window is destroyed.
+    void set_quit_on_destroy(bool quit) { quit_on_destroy_ = quit; }
+
+    // Accelerators and dialog keys for one message of the loop; true when the
+    // message was handled here.
+    bool pre_translate(MSG& msg);
+
+    HWND hwnd() const { return hwnd_; }
+    HWND control(Ctl c) const { return controls_[static_cast<std::size_t>(index_of(c))]; }
+    HWND progress_bar() const { return control(Ctl::jdt); }
+    Form1& form() { return form_; }
+    HexGridWindow& grid_window() { return grid_; }
+    AboutWindow& about_window() { return about_; }
+
+    // FormView
+    void set_text(Ctl c, std::string_view utf8) override;
+    void set_enabled(Ctl c, bool enabled) override;
+    void set_value(Ctl c, int value) override;
+    void set_progress(int32_t min, int32_t max, int32_t value) override;
+    void message_box(std::string_view text, std::string_view title, BoxIcon icon) override;
+    FileChoice open_file_dialog(const FileDialogSpec& spec) override;
+    FileChoice save_file_dialog(const FileDialogSpec& spec) override;
+    void grid_refilled() override;
+    void grid_cell_changed(int32_t row, int32_t col) override;
+    void show_editor(int32_t row, int32_t col, std::string_view text, EditorPlacement placement) override;
+    void hide_editor() override;
+    void show_about() override;
+    void show_help(std::string_view path) override;
+    void end_program() override;
+    void post_usb_notify(uint32_t status) override;
+
+private:
+    static LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    void on_command(int id, int code, HWND from);
+    void on_size();
+    void on_drop_files(HDROP drop);
+    void create_controls();
+    HWND create_control(const CtlDesign& d);
+    RECT design_rect_px(const CtlDesign& d) const;
+    void place(Ctl c, const TwipsRect& in_frame, const TwipsRect& frame);
+    FileChoice file_dialog(const FileDialogSpec& spec, bool save);
+
+    HINSTANCE instance_;
+    SystemClock clock_;
+    Form1 form_;
+    HexGridWindow grid_;
+    AboutWindow about_;
+    HWND hwnd_ = nullptr;
+    std::array<HWND, kCtlCount> controls_{};
+    Twips twips_;
+    Font ui_font_;
+    Font editor_font_;
+    Brush white_;
+    HACCEL accelerators_ = nullptr;
+    bool quit_on_destroy_ = false;
+    HMODULE html_help_ = nullptr;
+};
+
+} // namespace tarn::win
