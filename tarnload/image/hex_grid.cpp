@@ -31,10 +31,10 @@ std::string HexGrid::cell_text(int32_t row, int32_t col) const {
     if (col == 0) {
         // The row index in hex, padded to three digits, then "0H：".
         const uint32_t index = static_cast<uint32_t>(row - 1);
-        std::string label = hex_plain(index);
-        if (index <= 0xF) label.insert(0, "00");
-        else if (index <= 0xFF) label.insert(0, "0");
-        return label + "0H：";
+        std::string label(index <= 0xF ? 2 : (index <= 0xFF ? 1 : 0), '0');
+        label += hex_plain(index);
+        label += "0H：";
+        return label;
     }
     if (col == kCharCol) {
         std::string text = " ";
