@@ -93,7 +93,14 @@ void Form1::on_quit_click() {
 
 void Form1::on_unload() { usb.usb_stop(); }
 
-void Form1::usb_notified(uint32_t status) { usb.usb_notify(status); }
+void Form1::usb_notified(uint32_t status) {
+    if (running_) {
+        notify_pending_ = true;
+        pending_status_ = status;
+        return;
+    }
+    usb.usb_notify(status);
+}
 
 void Form1::on_about_click() { view_.show_about(); }
 
@@ -208,12 +215,22 @@ void Form1::on_save_click() {
 // ---------------------------------------------------------------- start
 
 void Form1::on_start_click() {
+    if (running_) return;
     set_text(Ctl::Text3, "");
-    const std::string& model = text(Ctl::Combo2);
+    running_ = true;
+    view_.run_started();
+    const std::string model = text(Ctl::Combo2);
     if (!model.empty() && model[0] == 'P') {
         serial_run(*this);
     } else {
         usb_run(*this);
+    }
+    running_ = false;
+    view_.run_finished();
+    // Plug changes seen during the run, once, now that the cable is free.
+    if (notify_pending_) {
+        notify_pending_ = false;
+        usb.usb_notify(pending_status_);
     }
 }
 

@@ -52,8 +52,11 @@ public:
     void on_help_key();
     void on_quit_click();
     void on_unload();
-    // A USB plug notification, now on the window's thread.
+    // A USB plug notification, now on the window's thread. During a run it
+    // waits until the run has returned, so a probe never meets a run that
+    // uses the cable (a box shown by the run lets the window's messages in).
     void usb_notified(uint32_t status);
+    bool running() const { return running_; }
 
     // ---- reporting, for the handlers and the runs ----
     void set_text(Ctl c, std::string_view text);
@@ -88,6 +91,10 @@ public:
     // The grid cell being edited.
     int32_t row = 0;
     int32_t col = 0;
+    // Parameters of the next cable command: address low and high byte, data.
+    uint8_t adder_l = 0;
+    uint8_t adder_h = 0;
+    uint8_t c51_dat = 0;
     UsbLink usb;
 
 private:
@@ -101,6 +108,9 @@ private:
     HexGrid grid_;
     int32_t jdt_min_ = 0, jdt_max_ = 100, jdt_value_ = 0;
     std::string help_file_;
+    bool running_ = false;
+    bool notify_pending_ = false;
+    uint32_t pending_status_ = 0;
 };
 
 } // namespace tarn

@@ -63,6 +63,12 @@ public:
     // Ends the program at once (the quit button).
     virtual void end_program() = 0;
 
+    // A programming run begins or ends. A run blocks the window's thread;
+    // in between, the window keeps itself painted and may gather quick
+    // successive updates into one repaint.
+    virtual void run_started() = 0;
+    virtual void run_finished() = 0;
+
     // Hands a notification of the USB library, raised on a thread of its
     // own, to the window's thread; the window then calls Form1::usb_notified.
     virtual void post_usb_notify(uint32_t status) = 0;

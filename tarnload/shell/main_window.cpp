@@ -237,9 +237,8 @@ void MainWindow::on_size() {
 
 // ---------------------------------------------------------------- FormView
 
-void MainWindow::set_text(Ctl c, std::string_view utf8) {
+void MainWindow::apply_text(Ctl c, const std::wstring& text) {
     HWND h = control(c);
-    const std::wstring text = widen(utf8);
     switch (design_of(c).kind) {
     case CtlKind::DropList: {
         const LRESULT i = SendMessageW(h, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
@@ -251,6 +250,15 @@ void MainWindow::set_text(Ctl c, std::string_view utf8) {
     }
 }
 
+void MainWindow::set_text(Ctl c, std::string_view utf8) {
+    if (running_) {
+        pending_text_[static_cast<std::size_t>(index_of(c))] = widen(utf8);
+        maybe_flush();
+        return;
+    }
+    apply_text(c, widen(utf8));
+}
+
 void MainWindow::set_enabled(Ctl c, bool enabled) { EnableWindow(control(c), enabled ? TRUE : FALSE); }
 
 void MainWindow::set_value(Ctl c, int value) {
@@ -258,16 +266,81 @@ void MainWindow::set_value(Ctl c, int value) {
 }
 
 void MainWindow::set_progress(int32_t min, int32_t max, int32_t value) {
-    // A range the bar cannot take, or a value outside it, is not applied;
-    // the run goes on.
-    HWND bar = control(Ctl::jdt);
-    if (min < max) SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(min), static_cast<LPARAM>(max));
-    PBRANGE range{};
-    SendMessageW(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-    if (value >= range.iLow && value <= range.iHigh) SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+    progress_min_ = min;
+    progress_max_ = max;
+    progress_value_ = value;
+    progress_pending_ = true;
+    if (running_) {
+        maybe_flush();
+        return;
+    }
+    apply_progress();
 }
 
+void MainWindow::apply_progress() {
+    // A range the bar cannot take, or a value outside it, is not applied;
+    // the run goes on.
+    progress_pending_ = false;
+    HWND bar = control(Ctl::jdt);
+    if (progress_min_ < progress_max_) {
+        SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(progress_min_), static_cast<LPARAM>(progress_max_));
+    }
+    PBRANGE range{};
+    SendMessageW(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    if (progress_value_ >= range.iLow && progress_value_ <= range.iHigh) {
+        SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(progress_value_), 0);
+    }
+}
+
+void MainWindow::maybe_flush() {
+    if (GetTickCount64() - last_flush_ >= kRepaintMs) flush();
+}
+
+void MainWindow::flush() {
+    for (int i = 0; i < kCtlCount; ++i) {
+        auto& pending = pending_text_[static_cast<std::size_t>(i)];
+        if (pending) {
+            apply_text(static_cast<Ctl>(i), *pending);
+            pending.reset();
+        }
+    }
+    if (progress_pending_) apply_progress();
+    paint_now();
+    last_flush_ = GetTickCount64();
+}
+
+void MainWindow::paint_now() {
+    // Only painting (and messages other threads send) is handled here: the
+    // user's input and posted messages wait until the run has returned.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+void MainWindow::run_started() {
+    running_ = true;
+    last_flush_ = GetTickCount64();
+}
+
+void MainWindow::run_finished() {
+    flush();
+    running_ = false;
+}
+
+void MainWindow::wait_painting(uint32_t ms) {
+    if (running_) flush();
+    const uint64_t end = GetTickCount64() + ms;
+    while (true) {
+        const uint64_t now = GetTickCount64();
+        if (now >= end) break;
+        const DWORD r = MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_PAINT | QS_SENDMESSAGE, 0);
+        if (r == WAIT_OBJECT_0) paint_now();
+    }
+}
+
+void WindowClock::sleep_ms(uint32_t ms) { window_.wait_painting(ms); }
+
 void MainWindow::message_box(std::string_view text, std::string_view title, BoxIcon icon) {
+    if (running_) flush();  // the box shows the run as it stands
     MessageBoxW(hwnd_, widen(text).c_str(), widen(title).c_str(), MB_OK | (icon == BoxIcon::Warning ? MB_ICONWARNING : 0));
 }
 

@@ -8,13 +8,13 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "image/hex_grid_window.h"
 #include "shell/about_window.h"
 #include "shell/form1.h"
 #include "shell/form_view.h"
-#include "shell/system_clock.h"
 #include "shell/win32_support.h"
 
 namespace tarn::win {
@@ -27,6 +27,20 @@ inline constexpr int kHelpCommand = 900;
 // A plug notification of the USB library, posted to the window's thread.
 inline constexpr UINT kMsgUsbNotify = WM_APP + 1;
 inline constexpr int kIconResource = 1;
+
+class MainWindow;
+
+// Time for the runs: the system's tick count, and sleeps during which the
+// window keeps painting itself (a run blocks the window's thread).
+class WindowClock final : public Clock {
+public:
+    explicit WindowClock(MainWindow& window) : window_(window) {}
+    uint64_t now_ms() override { return GetTickCount64(); }
+    void sleep_ms(uint32_t ms) override;
+
+private:
+    MainWindow& window_;
+};
 
 class MainWindow final : public FormView {
 public:
@@ -71,6 +85,11 @@ public:
     void show_help(std::string_view path) override;
     void end_program() override;
     void post_usb_notify(uint32_t status) override;
+    void run_started() override;
+    void run_finished() override;
+
+    // Waits, painting whatever needs it, until the time is up.
+    void wait_painting(uint32_t ms);
 
 private:
     static LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -83,9 +102,16 @@ private:
     RECT design_rect_px(const CtlDesign& d) const;
     void place(Ctl c, const TwipsRect& in_frame, const TwipsRect& frame);
     FileChoice file_dialog(const FileDialogSpec& spec, bool save);
+    void apply_text(Ctl c, const std::wstring& text);
+    void apply_progress();
+    // During a run, texts and the progress bar are gathered and shown at most
+    // every kRepaintMs, so thousands of quick updates cost one repaint each.
+    void maybe_flush();
+    void flush();
+    void paint_now();
 
     HINSTANCE instance_;
-    SystemClock clock_;
+    WindowClock clock_{*this};
     Form1 form_;
     HexGridWindow grid_;
     AboutWindow about_;
@@ -98,6 +124,13 @@ private:
     HACCEL accelerators_ = nullptr;
     bool quit_on_destroy_ = false;
     HMODULE html_help_ = nullptr;
+
+    static constexpr uint64_t kRepaintMs = 50;
+    bool running_ = false;
+    uint64_t last_flush_ = 0;
+    std::array<std::optional<std::wstring>, kCtlCount> pending_text_{};
+    bool progress_pending_ = false;
+    int32_t progress_min_ = 0, progress_max_ = 100, progress_value_ = 0;
 };
 
 } // namespace tarn::win

@@ -205,14 +205,24 @@ TEST_F(Form1Test, LockBitTickSurvivesSwitchingToASerialModel) {
     EXPECT_EQ(form.value(Ctl::Check6), 1);
 }
 
-TEST_F(Form1Test, StartEmptiesTheMessageWindowAndLeavesTheWindowUsable) {
-    for (const char* model : {"AT89S52", "P89V51RD2"}) {
+TEST_F(Form1Test, StartEmptiesTheMessageWindowAndDispatchesByTheFirstLetter) {
+    const Box no_cable{"没有检测到USB下载线......\r\n请检测USB通讯线是否连接好！", std::string(kInfoTitle)};
+    struct Case {
+        const char* model;
+        bool usb;
+    };
+    for (const Case& c : {Case{"AT89S52", true}, Case{"AT89S51", true}, Case{"P89V51RD2", false}, Case{"P89C51RA2X", false}}) {
         load();
-        form.on_combo2_click(model);
+        form.on_combo2_click(c.model);
+        view.text3_history.clear();
         form.on_start_click();
-        EXPECT_EQ(form.text(Ctl::Text3), "") << model;
-        EXPECT_TRUE(view.boxes.empty()) << model;
-        EXPECT_TRUE(form.enabled(Ctl::start)) << model;
+        ASSERT_FALSE(view.text3_history.empty()) << c.model;
+        EXPECT_EQ(view.text3_history[0], "") << c.model;
+        // Without a cable the USB run stops at its link test with this box.
+        const bool usb_box = std::find(view.boxes.begin(), view.boxes.end(), no_cable) != view.boxes.end();
+        EXPECT_EQ(usb_box, c.usb) << c.model;
+        EXPECT_EQ(view.runs_started, view.runs_finished);
+        EXPECT_FALSE(form.running());
     }
 }
 

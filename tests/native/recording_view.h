@@ -43,6 +43,7 @@ public:
     }
     void message_box(std::string_view text, std::string_view title, BoxIcon icon) override {
         boxes.push_back({std::string(text), std::string(title), icon});
+        if (on_box) on_box();
     }
     FileChoice open_file_dialog(const FileDialogSpec& spec) override {
         open_specs.push_back(spec);
@@ -66,7 +67,11 @@ public:
     void show_help(std::string_view path) override { help_opened.emplace_back(path); }
     void end_program() override { ended = true; }
     void post_usb_notify(uint32_t status) override { posted_notifications.push_back(status); }
+    void run_started() override { ++runs_started; }
+    void run_finished() override { ++runs_finished; }
 
+    // Runs while a box is up, as the window's messages would in its modal loop.
+    std::function<void()> on_box;
     // Answers of the next file dialogs, in order; cancelled when none is left.
     std::deque<FileChoice> dialog_answers;
 
@@ -85,6 +90,7 @@ public:
     std::vector<std::string> help_opened;
     bool ended = false;
     std::vector<uint32_t> posted_notifications;
+    int runs_started = 0, runs_finished = 0;
 
 private:
     FileChoice next_choice() {
@@ -130,8 +136,12 @@ public:
 class VirtualClock : public Clock {
 public:
     uint64_t now_ms() override { return now; }
-    void sleep_ms(uint32_t ms) override { now += ms; }
+    void sleep_ms(uint32_t ms) override {
+        now += ms;
+        sleeps.push_back(ms);
+    }
     uint64_t now = 0;
+    std::vector<uint32_t> sleeps;
 };
 
 } // namespace tarn::testing

@@ -241,14 +241,19 @@ TEST_F(WindowTest, ReadOptionGreysOutTheOtherOperations) {
     EXPECT_EQ(form().value(Ctl::Check8), 0);
 }
 
-TEST_F(WindowTest, StartWithNothingLoadedLeavesTheWindowUsable) {
+TEST_F(WindowTest, StartWithoutTheCableLibraryReportsTheMissingCable) {
     click(Ctl::start);
+    const std::vector<Box> seen = boxes();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, "没有检测到USB下载线......\r\n请检测USB通讯线是否连接好！");
+    EXPECT_EQ(seen[0].title, "信息提示");
     EXPECT_EQ(text_of(ctl(Ctl::Text3)), "");
-    EXPECT_TRUE(boxes().empty());
     EXPECT_TRUE(IsWindowEnabled(ctl(Ctl::start)));
+    EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
+    // A serial model does not touch the cable.
     choose(Ctl::Combo2, "P89C51RD2X");
     click(Ctl::start);
-    EXPECT_EQ(text_of(ctl(Ctl::Text3)), "");
+    EXPECT_TRUE(boxes().empty());
 }
 
 // ---------------------------------------------------------------- files

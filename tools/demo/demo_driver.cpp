@@ -1,6 +1,8 @@
 // Drives Tarnload.exe for the headless demo: starts it with a file to open,
-// answers its start-up boxes, waits until the file is shown, saves a picture
-// of the window and closes the program.
+// answers its boxes, selects the AT89S52, ticks erase, blank check, program
+// and verify, presses start, waits for the run to finish, saves a picture of
+// the window and closes the program. The simulated cable library must be on
+// the search path.
 //
 //   tarnload_demo_driver <Tarnload.exe> <file> <picture.bmp>
 #include <windows.h>
@@ -10,7 +12,6 @@
 
 #include "shell/controls.h"
 #include "shell/main_window.h"
-#include "shell/win32_support.h"
 #include "ui_automation/ui_automation.h"
 
 namespace {
@@ -20,6 +21,19 @@ using namespace tarn;
 int fail(const char* what) {
     std::fprintf(stderr, "demo: %s\n", what);
     return 1;
+}
+
+HWND control(HWND main, Ctl c) { return GetDlgItem(main, win::kControlIdBase + index_of(c)); }
+
+void choose_model(HWND main, const wchar_t* model) {
+    HWND combo = control(main, Ctl::Combo2);
+    const auto i = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(model));
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+void tick(HWND main, Ctl box) {
+    if (SendMessageW(control(main, box), BM_GETCHECK, 0, 0) != BST_CHECKED) PostMessageW(control(main, box), BM_CLICK, 0, 0);
 }
 
 } // namespace
@@ -39,15 +53,23 @@ int wmain(int argc, wchar_t** argv) {
         HWND main = nullptr;
         const bool shown = ui::wait_until([&] {
             main = ui::wait_for_window(pi.dwProcessId, win::kMainClassName, nullptr, 0);
-            return main && IsWindowVisible(main) &&
-                   ui::window_text(GetDlgItem(main, win::kControlIdBase + index_of(Ctl::Text2))) == argv[2];
+            return main && IsWindowVisible(main) && ui::window_text(control(main, Ctl::Text2)) == argv[2];
         }, 60000);
         if (!shown) {
             result = fail("the window did not show the file");
         } else {
             SetForegroundWindow(main);
-            Sleep(1500);  // let every control paint
+            choose_model(main, L"AT89S52");
+            for (Ctl box : {Ctl::Check1, Ctl::Check2, Ctl::Check3, Ctl::Check4}) tick(main, box);
+            ui::wait_until([&] { return SendMessageW(control(main, Ctl::Check4), BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000);
+            PostMessageW(control(main, Ctl::start), BM_CLICK, 0, 0);
+            const std::wstring done = L"操作完成！";
+            if (!ui::wait_until([&] { return ui::window_text(control(main, Ctl::zhuangtai)) == done; }, 120000)) {
+                result = fail("the programming run did not end with 操作完成！");
+            }
+            Sleep(1000);  // let every control paint
             for (const ui::Box& box : answerer.take_boxes()) std::printf("box: %s | %s\n", box.title.c_str(), box.text.c_str());
+            std::printf("status: %s\n", ui::utf8(ui::window_text(control(main, Ctl::zhuangtai))).c_str());
             if (!ui::capture_bmp(main, argv[3])) result = fail("the picture could not be saved");
             PostMessageW(main, WM_CLOSE, 0, 0);
         }
