@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -518,6 +520,38 @@ TEST_F(WindowTest, WiderWindowGrowsTheDataGroup) {
     const Twips twips;
     EXPECT_GE(client.right, twips.x(kDesignClientWidth));
     EXPECT_GE(client.bottom, twips.y(kDesignClientHeight));
+}
+
+} // namespace
+} // namespace tarn::win
+
+namespace tarn::win {
+namespace {
+
+// A cable library that cannot serve is no library: nothing is bound, no
+// cable is ever found, and nothing crashes.
+TEST(CableLibrary, UnusableLibrariesAreNotBound) {
+    for (const char* folder_variable : {"TARN_INCOMPLETE_DLL_DIR", "TARN_OTHER_ARCH_DLL_DIR"}) {
+        const char* folder = std::getenv(folder_variable);
+        ASSERT_NE(folder, nullptr) << folder_variable;
+        const std::wstring dir = ui::wide(folder);
+        if (GetFileAttributesW((dir + L"\\CH375DLL.dll").c_str()) == INVALID_FILE_ATTRIBUTES) {
+            std::printf("no %s\\CH375DLL.dll: not checked\n", folder);
+            continue;
+        }
+        SetDllDirectoryW(dir.c_str());
+        {
+            Ch375Library library;
+            EXPECT_FALSE(library.bound()) << folder;
+            EXPECT_EQ(library.OpenDevice(0), Ch375Api::kInvalidHandle);
+            EXPECT_FALSE(library.SetDeviceNotify(0, [](uint32_t) {}));
+            uint32_t n = 7;
+            const uint8_t frame[7] = {};
+            EXPECT_FALSE(library.WriteData(0, frame, n));
+            library.CloseDevice(0);
+        }
+        SetDllDirectoryW(nullptr);
+    }
 }
 
 } // namespace
