@@ -1,0 +1,67 @@
+// The control's two helper sinks: the subclass sink of its windows and the
+// change sink of its font object. Each is an object of its own, so that
+// what holds it counted does not keep the control alive; each forwards to
+// the control while the control lives.
+#pragma once
+
+#include "control/marlinbar_control.h"
+#include "control/module.h"
+#include "control/typed_dispatch.h"
+
+namespace marlinbar {
+
+class Marlinbar::SinkImpl final : public DualObject<ISubclassingSink> {
+ public:
+  explicit SinkImpl(Marlinbar* owner) : DualObject(IID_ISubclassingSink), owner_(owner) {}
+  void Detach() { owner_ = nullptr; }
+
+  HRESULT STDMETHODCALLTYPE After(LONG_PTR* lReturn, LONG_PTR* hwnd, LONG* uMsg, LONG_PTR* wParam,
+                                  LONG_PTR* lParam) override {
+    if (owner_) owner_->After(lReturn, hwnd, uMsg, wParam, lParam);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Before(VARIANT_BOOL* bHandled, LONG_PTR* lReturn, LONG_PTR* hwnd, LONG* uMsg,
+                                   LONG_PTR* wParam, LONG_PTR* lParam) override {
+    if (owner_) owner_->Before(bHandled, lReturn, hwnd, uMsg, wParam, lParam);
+    return S_OK;
+  }
+
+ private:
+  Marlinbar* owner_;
+};
+
+// Watches the control's font object: any change refreshes the metrics.
+class Marlinbar::FontNotify final : public IPropertyNotifySink {
+ public:
+  explicit FontNotify(Marlinbar* owner) : owner_(owner) { ObjectCreated(); }
+  void Detach() { owner_ = nullptr; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IPropertyNotifySink) {
+      *out = static_cast<IPropertyNotifySink*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE OnChanged(DISPID) override {
+    if (owner_) owner_->OnFontChanged();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
+
+ private:
+  ~FontNotify() { ObjectDestroyed(); }
+  LONG refs_ = 1;
+  Marlinbar* owner_;
+};
+
+}  // namespace marlinbar
