@@ -514,14 +514,16 @@ ComPtr<IPictureDisp> MakeIconPicture(int size, COLORREF colour) {
   HBITMAP maskBmp = CreateBitmap(size, size, 1, 1, nullptr);
   HDC dc = CreateCompatibleDC(screen);
   HGDIOBJ old = SelectObject(dc, colourBmp);
+  // Colour inside, black (leaving the screen as it is) on the outer frame.
   RECT all{0, 0, size, size};
+  RECT inner{1, 1, size - 1, size - 1};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   HBRUSH brush = CreateSolidBrush(colour);
-  FillRect(dc, &all, brush);
+  FillRect(dc, &inner, brush);
   DeleteObject(brush);
   // Mask: 1 (transparent) on the outer frame, 0 inside.
   SelectObject(dc, maskBmp);
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  RECT inner{1, 1, size - 1, size - 1};
   FillRect(dc, &inner, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   SelectObject(dc, old);
   DeleteDC(dc);
