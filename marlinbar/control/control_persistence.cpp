@@ -66,12 +66,7 @@ std::wstring Numbered(const wchar_t* prefix, std::size_t i) { return prefix + st
 // ---- new control
 
 void Marlinbar::InitProperties() {
-  m_lEdge = GetSystemMetrics(SM_CXEDGE);
-  m_lFrame = GetSystemMetrics(SM_CXDLGFRAME);
-  HWND desktop = GetDesktopWindow();
-  HDC dc = GetDC(desktop);
-  m_bLowColor = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES) < 9;
-  ReleaseDC(desktop, dc);
+  RefreshDisplayMetrics();
   put_UseOfice2003Style(VARIANT_TRUE);
   OLE_COLOR menuBack = DefaultColour(Colour::MenuBack, 0);
   for (int i = 0; i < kColourCount; ++i) colours_[i] = DefaultColour(static_cast<Colour>(i), menuBack);

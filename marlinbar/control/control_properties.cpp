@@ -576,13 +576,14 @@ HWND Marlinbar::pvActiveMdiChild() {
   return active ? reinterpret_cast<HWND>(*active) : nullptr;
 }
 
-void Marlinbar::pvRefreshMetrics() {
+void Marlinbar::RefreshDisplayMetrics() {
   m_lEdge = GetSystemMetrics(SM_CXEDGE);
   m_lFrame = GetSystemMetrics(SM_CXDLGFRAME);
-  HWND desktop = GetDesktopWindow();
-  HDC dc = GetDC(desktop);
-  m_bLowColor = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES) < 9;
-  ReleaseDC(desktop, dc);
+  m_bLowColor = DisplayColourBits() < 9;
+}
+
+void Marlinbar::pvRefreshMetrics() {
+  RefreshDisplayMetrics();
 
   cMemDC measure;
   measure.Init(1, 1, nullptr, nullptr);

@@ -272,6 +272,9 @@ class Marlinbar final : public _Marlinbar,
   static HWND HostFormOf(HWND window);
   bool UserMode() const { return m_bUserMode; }
   HWND ControlWindow() const { return m_hWndControl; }
+  // A colour's default for a new control, by m_bLowColor; menuBack is the
+  // MenuBack value that DisabledMenuBack is blended from.
+  OLE_COLOR DefaultColour(Colour colour, OLE_COLOR menuBack) const;
   // The fixed size of the control at design time, in pixels.
   static long DesignSize();
 
@@ -283,10 +286,11 @@ class Marlinbar final : public _Marlinbar,
   ~Marlinbar();
   void Initialize();
   void Terminate();
+  // pvRefreshMetrics steps 1 and 2: edge and frame sizes, low colour.
+  void RefreshDisplayMetrics();
 
   HRESULT GetColour(Colour colour, OLE_COLOR* value);
   HRESULT PutColour(Colour colour, OLE_COLOR value);
-  OLE_COLOR DefaultColour(Colour colour, OLE_COLOR menuBack) const;
   void PropertyChanged(DISPID id);
   void MakeSysFont();
   void RefreshControlFont();

@@ -29,6 +29,21 @@ long ModuleLocks() { return g_locks; }
 
 bool ModuleInUse() { return g_objects != 0 || g_locks != 0 || LiveThunkBlocks() != 0; }
 
+namespace {
+int g_colourBitsOverride = 0;
+}
+
+int DisplayColourBits() {
+  if (g_colourBitsOverride) return g_colourBitsOverride;
+  HWND desktop = GetDesktopWindow();
+  HDC dc = GetDC(desktop);
+  int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
+  ReleaseDC(desktop, dc);
+  return bits;
+}
+
+void OverrideDisplayColourBits(int bits) { g_colourBitsOverride = bits; }
+
 HRESULT LoadLibraryTypeLib(ITypeLib** typelib) {
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(ThisModule(), path, MAX_PATH);

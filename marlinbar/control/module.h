@@ -25,4 +25,10 @@ bool ModuleInUse();
 HRESULT LoadLibraryTypeLib(ITypeLib** typelib);
 HRESULT LoadLibraryTypeInfo(REFGUID guid, ITypeInfo** info);
 
+// Bits per pixel times planes of the display (the desktop window's DC).
+int DisplayColourBits();
+// For tests: pretend the display has this many colour bits (0: the real
+// display again).
+void OverrideDisplayColourBits(int bits);
+
 }  // namespace marlinbar

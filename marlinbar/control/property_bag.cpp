@@ -1,5 +1,7 @@
 #include "control/property_bag.h"
 
+#include <olectl.h>
+
 #include <cstring>
 #include <new>
 
@@ -79,6 +81,75 @@ bool SaveObject(IUnknown* object, std::vector<BYTE>* bytes) {
   return bytes->empty() ||
          (SUCCEEDED(stream->Read(bytes->data(), static_cast<ULONG>(bytes->size()), &read)) &&
           read == bytes->size());
+}
+
+// A bitmap picture's pixels as a packed DIB; false for other objects.
+bool SaveBitmapPicture(IUnknown* object, std::vector<BYTE>* bytes) {
+  ComPtr<IPicture> picture;
+  object->QueryInterface(IID_IPicture, reinterpret_cast<void**>(picture.Put()));
+  SHORT type = PICTYPE_NONE;
+  OLE_HANDLE handle = 0;
+  if (!picture || FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP) return false;
+  picture->get_Handle(&handle);
+  auto bitmap = reinterpret_cast<HBITMAP>(static_cast<LONG_PTR>(static_cast<LONG>(handle)));
+  BITMAP bm{};
+  if (!bitmap || !GetObjectW(bitmap, sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0) return false;
+  WORD bits = bm.bmBitsPixel == 1 ? 1 : (bm.bmBitsPixel <= 24 ? 24 : 32);
+  DWORD colours = bits == 1 ? 2 : 0;
+  DWORD stride = ((static_cast<DWORD>(bm.bmWidth) * bits + 31) / 32) * 4;
+  DWORD header = sizeof(BITMAPINFOHEADER) + colours * sizeof(RGBQUAD);
+  bytes->assign(header + stride * static_cast<DWORD>(bm.bmHeight), 0);
+  auto* info = reinterpret_cast<BITMAPINFO*>(bytes->data());
+  info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info->bmiHeader.biWidth = bm.bmWidth;
+  info->bmiHeader.biHeight = bm.bmHeight;
+  info->bmiHeader.biPlanes = 1;
+  info->bmiHeader.biBitCount = bits;
+  info->bmiHeader.biCompression = BI_RGB;
+  info->bmiHeader.biClrUsed = colours;
+  HDC screen = GetDC(nullptr);
+  int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(bm.bmHeight), bytes->data() + header, info,
+                       DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  // GetDIBits may have rewritten the header; keep ours.
+  info->bmiHeader.biCompression = BI_RGB;
+  info->bmiHeader.biClrUsed = colours;
+  return rows == bm.bmHeight;
+}
+
+HRESULT LoadBitmapPicture(const std::vector<BYTE>& bytes, IDispatch** object) {
+  *object = nullptr;
+  if (bytes.size() < sizeof(BITMAPINFOHEADER)) return E_INVALIDARG;
+  BITMAPINFOHEADER h{};
+  std::memcpy(&h, bytes.data(), sizeof h);
+  if (h.biSize != sizeof h || h.biWidth <= 0 || h.biHeight <= 0 || h.biWidth > 32767 || h.biHeight > 32767 ||
+      (h.biBitCount != 1 && h.biBitCount != 24 && h.biBitCount != 32) || h.biCompression != BI_RGB) {
+    return E_INVALIDARG;
+  }
+  DWORD colours = h.biBitCount == 1 ? 2 : 0;
+  DWORD stride = ((static_cast<DWORD>(h.biWidth) * h.biBitCount + 31) / 32) * 4;
+  std::size_t header = sizeof h + colours * sizeof(RGBQUAD);
+  if (bytes.size() < header + static_cast<std::size_t>(stride) * static_cast<DWORD>(h.biHeight)) return E_INVALIDARG;
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(bytes.data());
+  const BYTE* pixels = bytes.data() + header;
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = nullptr;
+  if (h.biBitCount == 1) {
+    // A monochrome bitmap stays monochrome (an icon's mask).
+    bitmap = CreateBitmap(h.biWidth, h.biHeight, 1, 1, nullptr);
+    if (bitmap) SetDIBits(screen, bitmap, 0, static_cast<UINT>(h.biHeight), pixels, info, DIB_RGB_COLORS);
+  } else {
+    bitmap = CreateDIBitmap(screen, &h, CBM_INIT, pixels, info, DIB_RGB_COLORS);
+  }
+  ReleaseDC(nullptr, screen);
+  if (!bitmap) return E_OUTOFMEMORY;
+  PICTDESC desc{};
+  desc.cbSizeofstruct = sizeof desc;
+  desc.picType = PICTYPE_BITMAP;
+  desc.bmp.hbitmap = bitmap;
+  HRESULT hr = OleCreatePictureIndirect(&desc, IID_IDispatch, TRUE, reinterpret_cast<void**>(object));
+  if (FAILED(hr)) DeleteObject(bitmap);
+  return hr;
 }
 
 HRESULT LoadObject(const std::vector<BYTE>& bytes, IDispatch** object) {
@@ -198,6 +269,8 @@ HRESULT cPropertyBag::Write(LPCOLESTR name, VARIANT* value) {
       entry.type = VT_UNKNOWN;
       if (!plain.punkVal) {
         entry.type = VT_EMPTY;
+      } else if (SaveBitmapPicture(plain.punkVal, &entry.bytes)) {
+        entry.type = kBitmapPicture;
       } else if (!SaveObject(plain.punkVal, &entry.bytes)) {
         return E_INVALIDARG;
       }
@@ -231,9 +304,11 @@ HRESULT cPropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
       if (FAILED(hr)) return hr;
       break;
     }
-    case VT_UNKNOWN: {
+    case VT_UNKNOWN:
+    case kBitmapPicture: {
       IDispatch* object = nullptr;
-      HRESULT hr = LoadObject(entry->bytes, &object);
+      HRESULT hr = entry->type == kBitmapPicture ? LoadBitmapPicture(entry->bytes, &object)
+                                                 : LoadObject(entry->bytes, &object);
       if (FAILED(hr)) return hr;
       stored.vt = VT_DISPATCH;
       stored.pdispVal = object;
@@ -287,6 +362,7 @@ std::vector<BYTE> cPropertyBag::Contents() const {
         break;
       case VT_ARRAY | VT_UI1:
       case VT_UNKNOWN:
+      case kBitmapPicture:
         w.Bytes(entry.bytes);
         break;
       default:
@@ -355,6 +431,7 @@ bool cPropertyBag::LoadContents(const BYTE* data, std::size_t size) {
       }
       case VT_ARRAY | VT_UI1:
       case VT_UNKNOWN:
+      case kBitmapPicture:
         ok = r.Bytes(&entry.bytes);
         break;
       default:

@@ -9,8 +9,15 @@
 // VT_BOOL 32 bits, VT_R4, VT_R8 and VT_CY their bytes, VT_BSTR a 32-bit
 // length in units and the units, VT_ARRAY|VT_UI1 a 32-bit length and the
 // bytes, VT_UNKNOWN a 32-bit length and the object as OleSaveToStream
-// writes it (its class and its IPersistStream data). Objects are stored
-// when written, so a bag holds values, not references.
+// writes it (its class and its IPersistStream data), kBitmapPicture a
+// 32-bit length and a bitmap picture as a packed DIB (header, colour table,
+// rows) at 1, 24 or 32 bits per pixel. Objects are stored when written, so
+// a bag holds values, not references.
+//
+// Bitmap pictures are stored as DIBs of our own rather than through the
+// picture's IPersistStream: some systems write 32-bit device bitmaps there
+// with a header that their own reader takes apart wrongly, and the colours
+// are lost.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +35,7 @@ class cPropertyBag final : public IPropertyBag {
  public:
   static constexpr std::uint32_t kMagic = 0x4250424D;  // "MBPB"
   static constexpr std::uint32_t kVersion = 1;
+  static constexpr VARTYPE kBitmapPicture = 0x0FFF;
 
   static ComPtr<cPropertyBag> Create();
 

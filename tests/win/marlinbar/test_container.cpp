@@ -488,9 +488,21 @@ ComPtr<IOleObject> NewControl() {
 }
 
 ComPtr<IPictureDisp> MakeBitmapPicture(int w, int h, COLORREF colour) {
+  // A 24-bit DIB section: Wine's picture objects save 32-bit device bitmaps
+  // with a header their own loader misreads, and the bag here keeps
+  // pictures the way a host's form file does, through the picture.
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HDC screen = GetDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
   HDC dc = CreateCompatibleDC(screen);
+  ReleaseDC(nullptr, screen);
   HGDIOBJ old = SelectObject(dc, bitmap);
   HBRUSH brush = CreateSolidBrush(colour);
   RECT rc{0, 0, w, h};
@@ -498,7 +510,6 @@ ComPtr<IPictureDisp> MakeBitmapPicture(int w, int h, COLORREF colour) {
   DeleteObject(brush);
   SelectObject(dc, old);
   DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
   PICTDESC desc{};
   desc.cbSizeofstruct = sizeof desc;
   desc.picType = PICTYPE_BITMAP;
