@@ -1,6 +1,6 @@
 // The library's about window: a small modal dialog with the control's
 // icon, name and version.
-#include <windows.h>
+#include "control/about_box.h"
 
 #include "control/module.h"
 #include "control/resource_ids.h"

@@ -13,8 +13,6 @@
 
 namespace marlinbar {
 
-DWORD MarlinbarMiscStatus();
-
 namespace {
 
 class ClassFactory final : public IClassFactory {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "control/about_box.h"
 #include "control/control_sinks.h"
 #include "control/dispatch_util.h"
 #include "control/keyed_collection.h"
@@ -15,8 +16,6 @@
 #include "hooks/menu_hook.h"
 
 namespace marlinbar {
-
-INT_PTR ShowAboutWindow(HWND owner);
 
 namespace {
 
@@ -141,7 +140,10 @@ const wchar_t* ColourKey(Colour colour) { return kColours[static_cast<int>(colou
 
 void Marlinbar::Initialize() {
   m_lHotItem = -1;
+  m_colPopups.clear();
   m_colBitmaps.clear();
+  m_colFrames.clear();
+  m_colItems.clear();
   // The control's own font object, watched for changes; it starts as the
   // system menu font and takes the container's font with InitProperties.
   std::wstring face;
@@ -189,6 +191,9 @@ void Marlinbar::Terminate() {
   }
   m_hFont = nullptr;
   m_oFont = nullptr;
+  m_colPopups.clear();
+  m_colFrames.clear();
+  m_colItems.clear();
   if (m_hSysFont) gdi::DeleteObject(std::exchange(m_hSysFont, nullptr));
   m_colBitmaps.clear();
   ImgMinimize = ImgMaximize = ImgNext = ImgClose = ImgRestore = nullptr;
@@ -650,7 +655,9 @@ void Marlinbar::Before(VARIANT_BOOL*, LONG_PTR*, LONG_PTR* hwnd, long* uMsg, LON
       // The form's filter was installed with DontFree, so unsubclassing
       // inside its own message is safe.
       pvRestoreMenu(nullptr);
+      m_colPopups.clear();
       m_colBitmaps.clear();
+      m_colFrames.clear();
       m_oFormSubclass->Unsubclass();
       m_oClientSubclass->Unsubclass();
       if (m_oCurrent == this) m_oCurrent = nullptr;

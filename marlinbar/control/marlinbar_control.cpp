@@ -294,7 +294,7 @@ HWND Marlinbar::HostFormOf(HWND window) {
 }
 
 HRESULT Marlinbar::InPlaceActivate() {
-  if (m_hWndControl) return S_OK;
+  if (inPlaceActive_) return S_OK;
   if (!site_) return E_UNEXPECTED;
   if (!inPlaceSite_) inPlaceSite_ = site_.As<IOleInPlaceSite>(IID_IOleInPlaceSite);
   if (!inPlaceSite_) return E_NOINTERFACE;
@@ -322,15 +322,20 @@ HRESULT Marlinbar::InPlaceActivate() {
   long side = DesignSize();
   m_hWndControl = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS | (m_bUserMode ? 0 : WS_VISIBLE),
                                   posRect_.left, posRect_.top, side, side, parent, nullptr, ThisModule(), this);
-  if (!m_hWndControl) return HRESULT_FROM_WIN32(GetLastError());
+  if (!m_hWndControl) {
+    HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+    inPlaceSite_->OnInPlaceDeactivate();
+    return hr;
+  }
+  inPlaceActive_ = true;
   RefreshControlFont();
   return S_OK;
 }
 
 HRESULT Marlinbar::InPlaceDeactivate() {
-  if (!m_hWndControl) return S_OK;
-  HWND window = m_hWndControl;
-  DestroyWindow(window);
+  if (!inPlaceActive_) return S_OK;
+  inPlaceActive_ = false;
+  if (m_hWndControl) DestroyWindow(m_hWndControl);
   m_hWndControl = nullptr;
   if (inPlaceSite_) inPlaceSite_->OnInPlaceDeactivate();
   return S_OK;
@@ -389,8 +394,10 @@ LRESULT CALLBACK Marlinbar::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
       return 0;
     }
     case WM_NCDESTROY:
+      // Also when the container's window takes it down with itself.
       RemovePropW(hwnd, L"MarlinbarFont");
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      if (self && self->m_hWndControl == hwnd) self->m_hWndControl = nullptr;
       break;
     default:
       break;

@@ -15,6 +15,7 @@
 #include "control/com_ptr.h"
 #include "control/connection_points.h"
 #include "control/typed_dispatch.h"
+#include "drawing/mem_dc.h"
 #include "hooks/subclassing_thunk.h"
 #include "marlinbar_h.h"
 
@@ -28,6 +29,17 @@ struct BitmapRecord {
   ComPtr<IPictureDisp> Picture;
   LONG MaskColor = 0;
   std::wstring Key;
+};
+
+// A converted menu item: its menu, text and type flags before conversion,
+// whether it is on the menu bar, and its command identifier. Its 1-based
+// position in m_colItems is the item data of the menu item.
+struct ItemRecord {
+  HMENU menu = nullptr;
+  std::wstring caption;
+  UINT type = 0;
+  bool bar = false;
+  UINT id = 0;
 };
 
 // The colour properties, in the order of the property bag.
@@ -63,6 +75,10 @@ enum class Colour {
 constexpr int kColourCount = static_cast<int>(Colour::Count);
 // The property bag key of a colour (also the property's name).
 const wchar_t* ColourKey(Colour colour);
+
+// The control's OLEMISC status bits, as registered and as GetMiscStatus
+// reports them.
+DWORD MarlinbarMiscStatus();
 
 // OLE colours of system colours.
 constexpr OLE_COLOR SysColour(int index) { return 0x80000000u | static_cast<OLE_COLOR>(index); }
@@ -253,6 +269,11 @@ class Marlinbar final : public _Marlinbar,
   std::unique_ptr<cSubclassingThunk> m_oFormSubclass;
   std::unique_ptr<cSubclassingThunk> m_oClientSubclass;
   std::vector<BitmapRecord> m_colBitmaps;
+  std::vector<ItemRecord> m_colItems;
+  // Pop-up menu windows taken over, and their frame images, by "#" and the
+  // window handle in decimal.
+  std::vector<std::pair<std::wstring, std::unique_ptr<cSubclassingThunk>>> m_colPopups;
+  std::vector<std::pair<std::wstring, std::unique_ptr<cMemDC>>> m_colFrames;
   ComPtr<IFont> m_oFont;
   HFONT m_hFont = nullptr;
   HFONT m_hSysFont = nullptr;
@@ -332,6 +353,7 @@ class Marlinbar final : public _Marlinbar,
   bool initPending_ = false;
   bool m_bUserMode = true;
   HWND m_hWndControl = nullptr;
+  bool inPlaceActive_ = false;
   RECT posRect_{};
 
   // Properties.
