@@ -231,6 +231,13 @@ TEST_F(ControlTest, ASystemColourIsStoredAsItsPresentValueButDefaultsKeepFollowi
   EXPECT_EQ(GetLong(dispatch(), kMenuBack), 0x00FF8040) << "plain colours are stored unchanged";
 }
 
+TEST_F(ControlTest, TheAmbientFontIsCopiedNotKept) {
+  hosted = HostedControl::Create(site.get());
+  EXPECT_EQ(FontName(dispatch()), ReportedName(L"Arial"));
+  hosted.Close();
+  EXPECT_EQ(RefsOf(site->ambient_font.Get()), 1u);
+}
+
 TEST_F(ControlTest, FontsComeFromTheAmbientFontOrTheSystemMenuFontAndChangesRefreshMetrics) {
   site->ambient = false;
   hosted = HostedControl::Create(site.get());
@@ -370,6 +377,17 @@ TEST_F(ControlTest, BitmapRecordsAreKeyedByMenuKeyAndHandedToThePropertyPageAsCo
   EXPECT_EQ(control()->m_colBitmaps[1].MaskColor, 0x00FF00);
   EXPECT_EQ(control()->m_colBitmaps[1].Picture.Get(), green.Get());
   EXPECT_EQ(recent.Refs(), 2u) << "the menu variant still holds one";
+
+  // Once the control and the collections are gone, nothing holds the
+  // pictures but the test.
+  list.Clear();
+  listRef.Clear();
+  byKey.Clear();
+  items.clear();
+  greenRecord.Clear();
+  hosted.Close();
+  EXPECT_EQ(RefsOf(red.Get()), 1u);
+  EXPECT_EQ(RefsOf(green.Get()), 1u);
 }
 
 std::vector<std::pair<std::wstring, std::wstring>> MenuNamesAndCaptions(IDispatch* control, bool* anyIndex) {

@@ -568,6 +568,11 @@ OLE_HANDLE PictureHandle(IUnknown* picture) {
   return handle;
 }
 
+ULONG RefsOf(IUnknown* object) {
+  object->AddRef();
+  return object->Release();
+}
+
 void PumpMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -203,6 +203,9 @@ ComPtr<IPictureDisp> MakeIconPicture(int size, COLORREF colour);
 SHORT PictureType(IUnknown* picture);
 OLE_HANDLE PictureHandle(IUnknown* picture);
 
+// The reference count of an object (other than the test's own).
+ULONG RefsOf(IUnknown* object);
+
 // Sends the messages a real form would process until the queue is empty.
 void PumpMessages();
 
