@@ -104,6 +104,20 @@ TEST_F(ControlTest, AttachesToTheFormThatHoldsItsContainerWindow) {
   EXPECT_EQ(LiveThunkBlocks(), blocks + 1) << "only the menu hook's procedure is left";
 }
 
+TEST_F(ControlTest, AControlLoadedBeforeItIsSitedAttachesWhenItGetsItsSite) {
+  hosted.object = NewControl();
+  ComPtr<IPersistStreamInit> persist = hosted.object.As<IPersistStreamInit>(IID_IPersistStreamInit);
+  ASSERT_EQ(persist->InitNew(), S_OK);
+  EXPECT_EQ(control()->m_hWnd, nullptr);
+  ASSERT_EQ(hosted.object->SetClientSite(site.get()), S_OK);
+  EXPECT_EQ(control()->m_hWnd, form->hwnd());
+  EXPECT_EQ(control()->m_oFormSubclass->hwnd(), form->hwnd());
+  // A new control needs saving; closing with "save if dirty" asks the site.
+  EXPECT_EQ(persist->IsDirty(), S_OK);
+  EXPECT_EQ(hosted.object->Close(OLECLOSE_SAVEIFDIRTY), S_OK);
+  EXPECT_EQ(site->save_requests, 1);
+}
+
 TEST_F(ControlTest, InitOnAnMdiFrameSubclassesItsClientAndServesTheActiveChild) {
   TestForm frame(true, true);
   HWND child = frame.AddMdiChild();
