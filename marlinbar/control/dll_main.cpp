@@ -2,9 +2,13 @@
 #include <windows.h>
 
 #include "control/com_server.h"
+#include "hooks/thunk_memory.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+  // Unloaded by FreeLibrary (not at process exit): COM agreed that nothing
+  // of the library is in use, so no entry procedure is left.
+  if (reason == DLL_PROCESS_DETACH && !reserved) marlinbar::ReleaseThunkHeap();
   return TRUE;
 }
 

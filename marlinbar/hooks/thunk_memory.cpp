@@ -53,6 +53,12 @@ void FreeThunkBlock(void* block) {
 
 long LiveThunkBlocks() { return g_live; }
 
+void ReleaseThunkHeap() {
+  if (g_live != 0 || !g_heap) return;
+  HeapDestroy(g_heap);
+  g_heap = nullptr;
+}
+
 #if defined(__x86_64__)
 
 void WriteWindowProcStub(unsigned char* code, void* data, const void* target) {

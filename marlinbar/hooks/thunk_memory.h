@@ -15,6 +15,9 @@ void* AllocateThunkBlock(std::size_t size);
 void FreeThunkBlock(void* block);
 // Blocks allocated and not yet freed.
 long LiveThunkBlocks();
+// Gives the executable heap back when no block is left (the module is
+// being unloaded).
+void ReleaseThunkHeap();
 
 // Writes the entry code of a window procedure at `code`: it replaces the
 // first argument (the window handle) by `data` and jumps to `target`, which
