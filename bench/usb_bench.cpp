@@ -1,11 +1,12 @@
 // Software cost of the USB programming run: a full program and verify of an
 // 8 KiB image (16,384 command exchanges) against the in-process cable
-// simulator, with a window that shows nothing and a clock that does not wait.
+// simulator, with a window that shows nothing and a virtual clock.
 #include <benchmark/benchmark.h>
 
 #include "cable_sim.h"
 #include "shell/form1.h"
 #include "simulated_ch375.h"
+#include "virtual_serial_port.h"
 
 namespace {
 
@@ -28,23 +29,24 @@ public:
     void show_help(std::string_view) override {}
     void end_program() override {}
     void post_usb_notify(uint32_t) override {}
+    void set_squ_timer(bool, uint32_t) override {}
+    void show_wait_window() override {}
+    void set_wait_timer(bool) override {}
+    void close_wait_window() override {}
     void run_started() override {}
     void run_finished() override {}
     int boxes = 0;
 };
 
-class InstantClock final : public Clock {
-public:
-    uint64_t now_ms() override { return 0; }
-    void sleep_ms(uint32_t) override {}
-};
 
 void BM_UsbProgramAndVerify8K(benchmark::State& state) {
     sim::CableSimulator cable;
     sim::SimulatedCh375 ch375(cable);
     SilentView view;
-    InstantClock clock;
-    Form1 form(view, ch375, clock);
+    sim::VirtualClock clock;
+    sim::BootLoaderSim chip(sim::LoaderModel::P89C51RA2X);
+    sim::VirtualSerialPort port(chip, clock);
+    Form1 form(view, ch375, port, clock);
     form.on_load("C:\\T");
     for (int a = 0; a < 0x2000; ++a) form.image.rom_data[static_cast<std::size_t>(a)] = static_cast<uint8_t>(a * 31);
     form.image.data_len = 0x1FFF;

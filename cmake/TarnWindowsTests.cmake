@@ -7,7 +7,10 @@
 #       [NO_MAIN]                    the program brings its own main()
 #       [TIMEOUT <seconds>]          default 300
 #       [ENVIRONMENT <VAR=value>...] for the run, e.g. TARN_WINE_REG=<file.reg>
-#       [ARGS <arg>...])             extra command-line arguments
+#       [ARGS <arg>...]              extra command-line arguments
+#       [LAUNCHER <command>...])     a command that starts the runner and the
+#                                    program, e.g. one that sets up hardware
+#                                    simulators first
 #
 # Each program is ONE CTest test, not one per test case: every start of Wine
 # costs a few seconds, so a program with many cases is far cheaper than many
@@ -59,7 +62,7 @@ if(NOT TEST wine_prefix)
 endif()
 
 function(tarn_add_windows_test name)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "NO_MAIN" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT;ARGS")
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "NO_MAIN" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT;ARGS;LAUNCHER")
   if(NOT ARG_SOURCES)
     message(FATAL_ERROR "tarn_add_windows_test(${name}): SOURCES is required")
   endif()
@@ -80,8 +83,12 @@ function(tarn_add_windows_test name)
   tarn_warnings(${name})
 
   # Naming the target makes CTest put CMAKE_CROSSCOMPILING_EMULATOR (the
-  # Wine runner) in front of the program.
-  add_test(NAME ${name} COMMAND ${name} --gtest_color=no ${ARG_ARGS})
+  # Wine runner) in front of the program; a launcher names the runner itself.
+  if(ARG_LAUNCHER)
+    add_test(NAME ${name} COMMAND ${ARG_LAUNCHER} ${TARN_WINE_RUN} $<TARGET_FILE:${name}> --gtest_color=no ${ARG_ARGS})
+  else()
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no ${ARG_ARGS})
+  endif()
   set_tests_properties(${name} PROPERTIES
     LABELS windows
     TIMEOUT ${ARG_TIMEOUT}

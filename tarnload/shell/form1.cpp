@@ -4,6 +4,7 @@
 
 #include "image/file_io.h"
 #include "image/hex_writer.h"
+#include "serial/serial_link.h"
 #include "serial/serial_run.h"
 #include "shell/device_catalogue.h"
 #include "usb/usb_run.h"
@@ -23,7 +24,8 @@ constexpr int kKeyEnter = 13;
 
 } // namespace
 
-Form1::Form1(FormView& view, Ch375Api& ch375, Clock& clock) : usb(ch375, *this), view_(view), clock_(clock) {
+Form1::Form1(FormView& view, Ch375Api& ch375, SerialPort& port, Clock& clock)
+    : MSComm1(port), usb(ch375, *this), view_(view), clock_(clock) {
     // The design-time state; the window is created from the same table.
     for (const CtlDesign& d : form_design()) {
         ControlState& s = state(d.id);
@@ -63,6 +65,18 @@ void Form1::set_progress_value(int32_t value) {
     view_.set_progress(jdt_min_, jdt_max_, jdt_value_);
 }
 
+void Form1::set_squ_timer(bool enabled) {
+    squ_enabled_ = enabled;
+    if (enabled) squ_armed_ms = clock_.now_ms();
+    view_.set_squ_timer(squ_enabled_, squ_interval_);
+}
+
+void Form1::set_squ_interval(uint32_t interval_ms) {
+    squ_interval_ = interval_ms;
+    if (squ_enabled_) squ_armed_ms = clock_.now_ms();
+    view_.set_squ_timer(squ_enabled_, squ_interval_);
+}
+
 void Form1::grid_fill() {
     grid_.fill(image);
     view_.grid_refilled();
@@ -72,6 +86,10 @@ void Form1::grid_fill() {
 
 void Form1::on_load(std::string_view program_folder) {
     err_js = false;
+    // No receive or send events until a run asks for them; no watchdog.
+    MSComm1.set_receive_notify(false);
+    MSComm1.set_send_notify(false);
+    set_squ_timer(false);
     usb.usb_start();
 
     set_text(Ctl::Combo3, kPortNames[0]);
@@ -101,6 +119,18 @@ void Form1::usb_notified(uint32_t status) {
     }
     usb.usb_notify(status);
 }
+
+void Form1::on_comm_event(int code) { serial_comm_event(*this, code); }
+
+void Form1::on_squ_timer() { serial_watchdog_tick(*this); }
+
+void Form1::on_wait_load() { wait_window_load(*this); }
+
+void Form1::on_wait_tick() { wait_window_tick(*this); }
+
+void Form1::on_wait_cancel() { wait_window_cancel(*this); }
+
+void Form1::on_wait_unload() { wait_window_unload(*this); }
 
 void Form1::on_about_click() { view_.show_about(); }
 

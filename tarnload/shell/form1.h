@@ -12,6 +12,7 @@
 #include "image/code_image.h"
 #include "image/file_loader.h"
 #include "image/hex_grid.h"
+#include "serial/serial_port.h"
 #include "shell/clock.h"
 #include "shell/controls.h"
 #include "shell/form_view.h"
@@ -28,7 +29,7 @@ struct ControlState {
 
 class Form1 {
 public:
-    Form1(FormView& view, Ch375Api& ch375, Clock& clock);
+    Form1(FormView& view, Ch375Api& ch375, SerialPort& port, Clock& clock);
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
@@ -52,6 +53,15 @@ public:
     void on_help_key();
     void on_quit_click();
     void on_unload();
+    // A notification of the serial port (kCommEventReceive, kCommEventBreak).
+    void on_comm_event(int code);
+    // The serial watchdog squ_timer expired.
+    void on_squ_timer();
+    // The wait window XINXI: loaded, its timer ticked, Cancel, unloaded.
+    void on_wait_load();
+    void on_wait_tick();
+    void on_wait_cancel();
+    void on_wait_unload();
     // A USB plug notification, now on the window's thread. During a run it
     // waits until the run has returned, so a probe never meets a run that
     // uses the cable (a box shown by the run lets the window's messages in).
@@ -66,6 +76,10 @@ public:
     void set_status(std::string_view text) { set_text(Ctl::zhuangtai, text); }
     void set_progress_range(int32_t min, int32_t max);
     void set_progress_value(int32_t value);
+    void set_squ_timer(bool enabled);
+    void set_squ_interval(uint32_t interval_ms);
+    bool squ_timer_enabled() const { return squ_enabled_; }
+    bool ticked(int n) const { return value(check_box(n)) == 1; }
     // Rebuilds the hex dump from the code image.
     void grid_fill();
     // From the library's thread: hands the notification to the window.
@@ -91,6 +105,20 @@ public:
     // The grid cell being edited.
     int32_t row = 0;
     int32_t col = 0;
+    // The serial link's state (see serial_link.h).
+    SerialPort& MSComm1;
+    std::string com_cmd;
+    std::string com_dack;
+    bool com_err = false;
+    bool do_ok = false;
+    bool err_pd = false;
+    int32_t rd_len = 0;
+    int32_t rd_len_js = 0;
+    std::string rd_str;
+    bool xin_ok = false;
+    // When the watchdog was last armed, for the waits that watch it while
+    // they block the window's thread.
+    uint64_t squ_armed_ms = 0;
     // Parameters of the next cable command: address low and high byte, data.
     uint8_t adder_l = 0;
     uint8_t adder_h = 0;
@@ -108,6 +136,8 @@ private:
     HexGrid grid_;
     int32_t jdt_min_ = 0, jdt_max_ = 100, jdt_value_ = 0;
     std::string help_file_;
+    bool squ_enabled_ = false;
+    uint32_t squ_interval_ = 5000;
     bool running_ = false;
     bool notify_pending_ = false;
     uint32_t pending_status_ = 0;

@@ -63,6 +63,20 @@ public:
     // Ends the program at once (the quit button).
     virtual void end_program() = 0;
 
+    // The serial watchdog squ_timer: on or off, with its interval. Turning it
+    // on, or a new interval while it is on, starts the interval anew; each
+    // time it expires the window calls Form1::on_squ_timer.
+    virtual void set_squ_timer(bool enabled, uint32_t interval_ms) = 0;
+
+    // The wait window XINXI ("请按单片机“复位”按键！" with a Cancel button),
+    // shown modal: returns when it has closed. While it is open the window
+    // calls Form1::on_wait_load once, Form1::on_wait_tick every 50 ms while
+    // its timer Timer1 is on, Form1::on_wait_cancel for the button and
+    // Form1::on_wait_unload when it goes.
+    virtual void show_wait_window() = 0;
+    virtual void set_wait_timer(bool on) = 0;
+    virtual void close_wait_window() = 0;
+
     // A programming run begins or ends. A run blocks the window's thread;
     // in between, the window keeps itself painted and may gather quick
     // successive updates into one repaint.

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -64,7 +65,7 @@ bool is_check_box(Ctl c) { return index_of(c) >= index_of(Ctl::Check1) && index_
 } // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, Ch375Api& ch375)
-    : instance_(instance), form_(*this, ch375, clock_), grid_(form_.grid()) {}
+    : instance_(instance), form_(*this, ch375, serial_, clock_), grid_(form_.grid()) {}
 
 MainWindow::~MainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -99,6 +100,7 @@ bool MainWindow::create() {
                             CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
                             nullptr, instance_, this);
     if (!hwnd_) return false;
+    serial_.set_notify_target(hwnd_, kMsgComm);
     create_controls();
 
     ACCEL help{FVIRTKEY, VK_F1, static_cast<WORD>(kHelpCommand)};
@@ -319,11 +321,36 @@ void MainWindow::paint_now() {
 void MainWindow::run_started() {
     running_ = true;
     last_flush_ = GetTickCount64();
+    // The line's pauses of 1 ms must last 1 ms, not a scheduler tick.
+    timeBeginPeriod(1);
 }
 
 void MainWindow::run_finished() {
+    timeEndPeriod(1);
     flush();
     running_ = false;
+}
+
+void MainWindow::set_squ_timer(bool enabled, uint32_t interval_ms) {
+    if (!hwnd_) return;
+    if (enabled) SetTimer(hwnd_, kSquTimerId, interval_ms, nullptr);
+    else KillTimer(hwnd_, kSquTimerId);
+}
+
+void MainWindow::show_wait_window() {
+    if (running_) flush();
+    WaitWindow window(form_);
+    wait_window_ = &window;
+    window.show_modal(hwnd_, instance_, ui_font_.get());
+    wait_window_ = nullptr;
+}
+
+void MainWindow::set_wait_timer(bool on) {
+    if (wait_window_) wait_window_->set_timer(on);
+}
+
+void MainWindow::close_wait_window() {
+    if (wait_window_) wait_window_->close();
 }
 
 void MainWindow::wait_painting(uint32_t ms) {
@@ -492,6 +519,16 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DROPFILES: on_drop_files(reinterpret_cast<HDROP>(wp)); return 0;
     case kMsgUsbNotify: form_.usb_notified(static_cast<uint32_t>(wp)); return 0;
+    case kMsgComm:
+        serial_.notification_taken();
+        form_.on_comm_event(static_cast<int>(wp));
+        return 0;
+    case WM_TIMER:
+        if (wp == kSquTimerId) {
+            form_.on_squ_timer();
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         form_.on_unload();
         DestroyWindow(hwnd_);

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "image/hex_grid_window.h"
+#include "serial/wait_window.h"
+#include "serial/win32_serial_port.h"
 #include "shell/about_window.h"
 #include "shell/form1.h"
 #include "shell/form_view.h"
@@ -26,6 +28,10 @@ inline constexpr int kControlIdBase = 1000;
 inline constexpr int kHelpCommand = 900;
 // A plug notification of the USB library, posted to the window's thread.
 inline constexpr UINT kMsgUsbNotify = WM_APP + 1;
+// A notification of the serial port (wParam: the event code).
+inline constexpr UINT kMsgComm = WM_APP + 2;
+// The serial watchdog squ_timer.
+inline constexpr UINT_PTR kSquTimerId = 1;
 inline constexpr int kIconResource = 1;
 
 class MainWindow;
@@ -66,6 +72,7 @@ public:
     HWND control(Ctl c) const { return controls_[static_cast<std::size_t>(index_of(c))]; }
     HWND progress_bar() const { return control(Ctl::jdt); }
     Form1& form() { return form_; }
+    Win32SerialPort& serial_port() { return serial_; }
     HexGridWindow& grid_window() { return grid_; }
     AboutWindow& about_window() { return about_; }
 
@@ -85,6 +92,10 @@ public:
     void show_help(std::string_view path) override;
     void end_program() override;
     void post_usb_notify(uint32_t status) override;
+    void set_squ_timer(bool enabled, uint32_t interval_ms) override;
+    void show_wait_window() override;
+    void set_wait_timer(bool on) override;
+    void close_wait_window() override;
     void run_started() override;
     void run_finished() override;
 
@@ -112,9 +123,11 @@ private:
 
     HINSTANCE instance_;
     WindowClock clock_{*this};
+    Win32SerialPort serial_{clock_};
     Form1 form_;
     HexGridWindow grid_;
     AboutWindow about_;
+    WaitWindow* wait_window_ = nullptr;
     HWND hwnd_ = nullptr;
     std::array<HWND, kCtlCount> controls_{};
     Twips twips_;

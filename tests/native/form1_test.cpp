@@ -46,7 +46,8 @@ protected:
     testing::RecordingView view;
     testing::FakeCh375 ch375;
     testing::VirtualClock clock;
-    Form1 form{view, ch375, clock};
+    testing::QuietSerial serial{clock};
+    Form1 form{view, ch375, serial.port, clock};
     std::filesystem::path dir_;
 };
 

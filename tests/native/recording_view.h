@@ -11,6 +11,8 @@
 
 #include "shell/form_view.h"
 #include "shell/clock.h"
+#include "virtual_clock.h"
+#include "virtual_serial_port.h"
 #include "usb/ch375_api.h"
 
 namespace tarn::testing {
@@ -37,6 +39,7 @@ public:
     void set_enabled(Ctl c, bool e) override { enabled[c] = e; }
     void set_value(Ctl c, int v) override { values[c] = v; }
     void set_progress(int32_t mn, int32_t mx, int32_t v) override {
+        if (mn != progress_min || mx != progress_max) progress_ranges.emplace_back(mn, mx);
         progress_min = mn;
         progress_max = mx;
         progress_value = v;
@@ -67,6 +70,19 @@ public:
     void show_help(std::string_view path) override { help_opened.emplace_back(path); }
     void end_program() override { ended = true; }
     void post_usb_notify(uint32_t status) override { posted_notifications.push_back(status); }
+    void set_squ_timer(bool enabled, uint32_t interval_ms) override {
+        squ_enabled = enabled;
+        squ_interval = interval_ms;
+        squ_changes.push_back(enabled);
+    }
+    void show_wait_window() override {
+        ++wait_windows;
+        wait_open = true;
+        if (on_wait_window) on_wait_window();
+        wait_open = false;
+    }
+    void set_wait_timer(bool on) override { wait_timer = on; }
+    void close_wait_window() override { wait_open = false; }
     void run_started() override { ++runs_started; }
     void run_finished() override { ++runs_finished; }
 
@@ -80,6 +96,7 @@ public:
     std::map<Ctl, bool> enabled;
     std::map<Ctl, int> values;
     int32_t progress_min = 0, progress_max = 0, progress_value = 0;
+    std::vector<std::pair<int32_t, int32_t>> progress_ranges;
     std::vector<Box> boxes;
     std::vector<FileDialogSpec> open_specs, save_specs;
     int refills = 0;
@@ -91,6 +108,14 @@ public:
     bool ended = false;
     std::vector<uint32_t> posted_notifications;
     int runs_started = 0, runs_finished = 0;
+    bool squ_enabled = false;
+    uint32_t squ_interval = 0;
+    std::vector<bool> squ_changes;
+    // Drives the wait window while it is open (its timer and Cancel button).
+    std::function<void()> on_wait_window;
+    int wait_windows = 0;
+    bool wait_open = false;
+    bool wait_timer = false;
 
 private:
     FileChoice next_choice() {
@@ -132,16 +157,14 @@ public:
     }
 };
 
-// Time that passes only when someone sleeps.
-class VirtualClock : public Clock {
-public:
-    uint64_t now_ms() override { return now; }
-    void sleep_ms(uint32_t ms) override {
-        now += ms;
-        sleeps.push_back(ms);
-    }
-    uint64_t now = 0;
-    std::vector<uint32_t> sleeps;
+using sim::VirtualClock;
+
+// A serial port with a boot loader behind it, for tests that do not care
+// about the serial link: a P89C51RA2X on COM1.
+struct QuietSerial {
+    sim::BootLoaderSim chip{sim::LoaderModel::P89C51RA2X};
+    sim::VirtualSerialPort port;
+    explicit QuietSerial(VirtualClock& clock) : port(chip, clock) {}
 };
 
 } // namespace tarn::testing

@@ -62,7 +62,8 @@ protected:
     sim::SimulatedCh375 ch375{cable};
     testing::RecordingView view;
     testing::VirtualClock clock;
-    Form1 form{view, ch375, clock};
+    testing::QuietSerial serial{clock};
+    Form1 form{view, ch375, serial.port, clock};
 };
 
 // ---------------------------------------------------------------- the link

@@ -1,0 +1,101 @@
+#include "serial/wait_window.h"
+
+#include "shell/controls.h"
+#include "shell/form1.h"
+#include "shell/win32_support.h"
+
+namespace tarn::win {
+
+namespace {
+
+constexpr UINT_PTR kTimer1 = 1;
+
+HWND add_child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, int id, HFONT font) {
+    HWND h = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return h;
+}
+
+} // namespace
+
+void WaitWindow::show_modal(HWND owner, HINSTANCE instance, HFONT font) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = window_proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc);
+
+    const Twips twips;
+    const int w = twips.x(4200), h = twips.y(1500);
+    RECT frame{0, 0, w, h};
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+    RECT o;
+    GetWindowRect(owner, &o);
+    const int fw = frame.right - frame.left, fh = frame.bottom - frame.top;
+    hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, widen(kAppTitle).c_str(), style, o.left + ((o.right - o.left) - fw) / 2,
+                            o.top + ((o.bottom - o.top) - fh) / 2, fw, fh, owner, nullptr, instance, this);
+    if (!hwnd_) return;
+    add_child(hwnd_, L"STATIC", L"请按单片机“复位”按键！", SS_CENTER | SS_NOPREFIX, {0, twips.y(240), w, twips.y(540)}, -1, font);
+    add_child(hwnd_, L"BUTTON", L"取消", BS_DEFPUSHBUTTON | WS_TABSTOP,
+              {(w - twips.x(1100)) / 2, twips.y(800), (w + twips.x(1100)) / 2, twips.y(1200)}, kCancelId, font);
+
+    open_ = true;
+    EnableWindow(owner, FALSE);
+    ShowWindow(hwnd_, SW_SHOW);
+    form_.on_wait_load();
+    MSG msg;
+    while (open_) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!IsDialogMessageW(hwnd_, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    open_ = false;
+    form_.on_wait_unload();
+    set_timer(false);
+    EnableWindow(owner, TRUE);
+    DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+    SetActiveWindow(owner);
+}
+
+void WaitWindow::set_timer(bool on) {
+    timer_ = on;
+    if (!hwnd_) return;
+    if (on) SetTimer(hwnd_, kTimer1, kTimerMs, nullptr);
+    else KillTimer(hwnd_, kTimer1);
+}
+
+void WaitWindow::close() { open_ = false; }
+
+LRESULT CALLBACK WaitWindow::window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<WaitWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (msg) {
+    case WM_TIMER:
+        if (self && wp == kTimer1 && self->timer_ && self->open_) self->form_.on_wait_tick();
+        return 0;
+    case WM_COMMAND:
+        if (self && LOWORD(wp) == kCancelId && self->open_) self->form_.on_wait_cancel();
+        return 0;
+    case WM_CLOSE:
+        if (self && self->open_) self->form_.on_wait_cancel();
+        return 0;
+    default: break;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+} // namespace tarn::win
