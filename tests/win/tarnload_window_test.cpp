@@ -15,6 +15,7 @@
 
 #include "shell/device_catalogue.h"
 #include "shell/main_window.h"
+#include "window_driver.h"
 #include "ui_automation/ui_automation.h"
 #include "usb/ch375_library.h"
 
@@ -56,60 +57,21 @@ std::wstring write_file(const std::wstring& name, const std::string& bytes) {
 
 class WindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
-        InitCommonControlsEx(&icc);
-    }
-
     void SetUp() override {
-        window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), ch375_);
-        ASSERT_TRUE(window_->create());
-        window_->load();
-        ShowWindow(window_->hwnd(), SW_SHOW);
-        pump();
-        startup_boxes_ = answerer_.take_boxes();
+        d.open();
+        startup_boxes_ = d.answerer().take_boxes();
     }
 
-    void TearDown() override {
-        window_.reset();
-        pump();
-    }
+    void pump(DWORD ms = 50) { d.pump(ms); }
+    HWND ctl(Ctl c) { return d.ctl(c); }
+    Form1& form() { return d.form(); }
+    MainWindow& window() { return d.window(); }
+    void click(Ctl c) { d.click(c); }
+    void choose(Ctl c, const std::string& item) { d.choose(c, item); }
+    std::vector<Box> boxes() { return d.boxes(); }
 
-    // Handles the window's pending messages for a while, as its loop would.
-    void pump(DWORD ms = 50) {
-        const DWORD end = GetTickCount() + ms;
-        do {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (window_ && window_->pre_translate(msg)) continue;
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            Sleep(5);
-        } while (GetTickCount() < end);
-    }
-
-    HWND ctl(Ctl c) { return window_->control(c); }
-    Form1& form() { return window_->form(); }
-
-    // A click on a button or check box.
-    void click(Ctl c) {
-        SendMessageW(ctl(c), BM_CLICK, 0, 0);
-        pump();
-    }
-    // Choosing an item of a drop-down list, as the list reports it.
-    void choose(Ctl c, const std::string& item) {
-        HWND combo = ctl(c);
-        const auto i = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                    reinterpret_cast<LPARAM>(ui::wide(item).c_str()));
-        ASSERT_NE(i, CB_ERR) << item;
-        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
-        SendMessageW(window_->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(combo));
-        pump();
-    }
     void click_cell(int32_t row, int32_t col) {
-        HexGridWindow& g = window_->grid_window();
+        HexGridWindow& g = window().grid_window();
         g.ensure_visible(row, col);
         const RECT r = g.cell_rect(row, col);
         const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
@@ -128,21 +90,16 @@ protected:
         }
         pump();
     }
-    std::vector<Box> boxes() {
-        pump(100);
-        return answerer_.take_boxes();
-    }
 
     Ch375Library ch375_;  // no CH375DLL.dll on the search path here
-    ui::DialogAnswerer answerer_;
-    std::unique_ptr<MainWindow> window_;
+    testing::WindowDriver d{ch375_};
     std::vector<Box> startup_boxes_;
 };
 
 // ---------------------------------------------------------------- start-up
 
 TEST_F(WindowTest, StartUpState) {
-    EXPECT_EQ(text_of(window_->hwnd()), "TARN-C51单片机下载");
+    EXPECT_EQ(text_of(window().hwnd()), "TARN-C51单片机下载");
     ASSERT_EQ(startup_boxes_.size(), 1u);
     EXPECT_EQ(startup_boxes_[0].text, "设置监视CH372/CH375设备插拔失败");
     EXPECT_EQ(startup_boxes_[0].title, "TARN-C51单片机下载");
@@ -251,16 +208,16 @@ TEST_F(WindowTest, StartWithoutTheCableLibraryReportsTheMissingCable) {
     EXPECT_EQ(seen[0].title, "信息提示");
     EXPECT_EQ(text_of(ctl(Ctl::Text3)), "");
     EXPECT_TRUE(IsWindowEnabled(ctl(Ctl::start)));
-    EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
+    EXPECT_TRUE(IsWindowEnabled(window().hwnd()));
 }
 
 // ---------------------------------------------------------------- files
 
 TEST_F(WindowTest, OpenThroughTheFileDialog) {
     const std::wstring hex = write_file(L"固件.hex", ":0300000002000FEC\r\n:02001000414207\r\n:00000001FF\r\n");
-    answerer_.queue_file(hex);
+    d.answerer().queue_file(hex);
     click(Ctl::open);
-    EXPECT_EQ(answerer_.take_file_dialogs(), std::vector<std::string>{"打开文件"});
+    EXPECT_EQ(d.answerer().take_file_dialogs(), std::vector<std::string>{"打开文件"});
     EXPECT_TRUE(boxes().empty());
     EXPECT_EQ(text_of(ctl(Ctl::Text2)), ui::utf8(hex));
     EXPECT_EQ(form().image.data_len, 0x11);
@@ -270,14 +227,14 @@ TEST_F(WindowTest, OpenThroughTheFileDialog) {
 
     // Cancelled: nothing changes, not even the file name.
     click(Ctl::open);
-    EXPECT_EQ(answerer_.take_file_dialogs().size(), 1u);
+    EXPECT_EQ(d.answerer().take_file_dialogs().size(), 1u);
     EXPECT_EQ(text_of(ctl(Ctl::Text2)), ui::utf8(hex));
     EXPECT_EQ(form().image.data_len, 0x11);
 }
 
 TEST_F(WindowTest, OpenFailuresShowTheirBoxes) {
     const std::wstring good = write_file(L"good.bin", std::string(40, '\x33'));
-    answerer_.queue_file(good);
+    d.answerer().queue_file(good);
     click(Ctl::open);
     ASSERT_EQ(form().image.data_len, 39);
 
@@ -292,7 +249,7 @@ TEST_F(WindowTest, OpenFailuresShowTheirBoxes) {
         {write_file(L"empty.bin", ""), "文件为空！", "信息提示"},
     };
     for (const Case& c : cases) {
-        answerer_.queue_file(c.file);
+        d.answerer().queue_file(c.file);
         click(Ctl::open);
         const std::vector<Box> seen = boxes();
         ASSERT_EQ(seen.size(), 1u) << c.text;
@@ -313,7 +270,7 @@ TEST_F(WindowTest, DroppedFileOpens) {
     drop->fWide = TRUE;
     std::copy(bin.begin(), bin.end(), reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES)));
     GlobalUnlock(mem);
-    SendMessageW(window_->hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
+    SendMessageW(window().hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
     pump();
     EXPECT_EQ(form().image.data_len, 19);
     EXPECT_EQ(text_of(ctl(Ctl::Text2)), ui::utf8(bin));
@@ -339,9 +296,9 @@ TEST_F(EditorWindowTest, ClickLaysTheEditorOverTheCell) {
     ASSERT_TRUE(IsWindowVisible(editor()));
     EXPECT_EQ(text_of(editor()), "52");
     EXPECT_EQ(GetFocus(), editor());
-    RECT e, cell = window_->grid_window().cell_rect(2, 3);
+    RECT e, cell = window().grid_window().cell_rect(2, 3);
     GetWindowRect(editor(), &e);
-    MapWindowPoints(nullptr, window_->grid_window().hwnd(), reinterpret_cast<POINT*>(&e), 2);
+    MapWindowPoints(nullptr, window().grid_window().hwnd(), reinterpret_cast<POINT*>(&e), 2);
     const Twips twips;
     EXPECT_EQ(e.left, cell.left + twips.x(20));
     EXPECT_EQ(e.top, cell.top + twips.y(10));
@@ -362,9 +319,9 @@ TEST_F(EditorWindowTest, TypingAndEnterCommitsAndMovesOn) {
     EXPECT_EQ(form().grid().cell_text(1, 1), "0A");
     ASSERT_TRUE(IsWindowVisible(editor()));
     EXPECT_EQ(text_of(editor()), "41");
-    RECT e, cell = window_->grid_window().cell_rect(1, 2);
+    RECT e, cell = window().grid_window().cell_rect(1, 2);
     GetWindowRect(editor(), &e);
-    MapWindowPoints(nullptr, window_->grid_window().hwnd(), reinterpret_cast<POINT*>(&e), 2);
+    MapWindowPoints(nullptr, window().grid_window().hwnd(), reinterpret_cast<POINT*>(&e), 2);
     EXPECT_EQ(e.left, cell.left);
     EXPECT_EQ(e.top, cell.top);
     EXPECT_EQ(e.bottom - e.top, cell.bottom - cell.top);
@@ -403,7 +360,7 @@ TEST_F(WindowTest, GridScrollsAndDrawsOnlyItsColours) {
     const std::wstring big = write_file(L"big.bin", std::string(0x10000, '\x11'));
     form().open_path(ui::utf8(big));
     pump();
-    HexGridWindow& g = window_->grid_window();
+    HexGridWindow& g = window().grid_window();
     EXPECT_EQ(form().grid().rows(), 4097);
     EXPECT_EQ(g.top_row(), 1);
     SendMessageW(g.hwnd(), WM_KEYDOWN, VK_NEXT, 0);
@@ -460,12 +417,12 @@ TEST_F(WindowTest, AboutWindowShowsAndHides) {
         }
     });
     click(Ctl::Command2);
-    EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
-    HWND first = window_->about_window().hwnd();
+    EXPECT_TRUE(IsWindowEnabled(window().hwnd()));
+    HWND first = window().about_window().hwnd();
     click(Ctl::Command2);
     closer.join();
     // Hidden, not destroyed: the second showing is the same window.
-    EXPECT_EQ(window_->about_window().hwnd(), first);
+    EXPECT_EQ(window().about_window().hwnd(), first);
     EXPECT_EQ(about_seen, first);
     EXPECT_TRUE(IsWindow(first));
     EXPECT_FALSE(IsWindowVisible(first));
@@ -487,12 +444,12 @@ TEST_F(WindowTest, HelpButtonSendsF1AndAMissingHelpFileIsReported) {
 
 TEST_F(WindowTest, QuitAndCloseEndTheWindow) {
     click(Ctl::quit);
-    EXPECT_EQ(window_->hwnd(), nullptr);
-    window_.reset();
+    EXPECT_EQ(window().hwnd(), nullptr);
+    d.close();
 
-    window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), ch375_);
-    ASSERT_TRUE(window_->create());
-    HWND h = window_->hwnd();
+    MainWindow other(GetModuleHandleW(nullptr), ch375_);
+    ASSERT_TRUE(other.create());
+    HWND h = other.hwnd();
     SendMessageW(h, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(h));
 }
@@ -501,18 +458,18 @@ TEST_F(WindowTest, WiderWindowGrowsTheDataGroup) {
     RECT before, after;
     GetWindowRect(ctl(Ctl::ROM_DISP), &before);
     RECT w;
-    GetWindowRect(window_->hwnd(), &w);
-    SetWindowPos(window_->hwnd(), nullptr, 0, 0, (w.right - w.left) + 200, (w.bottom - w.top) + 100, SWP_NOMOVE | SWP_NOZORDER);
+    GetWindowRect(window().hwnd(), &w);
+    SetWindowPos(window().hwnd(), nullptr, 0, 0, (w.right - w.left) + 200, (w.bottom - w.top) + 100, SWP_NOMOVE | SWP_NOZORDER);
     pump();
     GetWindowRect(ctl(Ctl::ROM_DISP), &after);
     EXPECT_EQ((after.right - after.left) - (before.right - before.left), 200);
     EXPECT_EQ((after.bottom - after.top) - (before.bottom - before.top), 100);
 
     // Not smaller than the design size.
-    SetWindowPos(window_->hwnd(), nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(window().hwnd(), nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER);
     pump();
     RECT client;
-    GetClientRect(window_->hwnd(), &client);
+    GetClientRect(window().hwnd(), &client);
     const Twips twips;
     EXPECT_GE(client.right, twips.x(kDesignClientWidth));
     EXPECT_GE(client.bottom, twips.y(kDesignClientHeight));
