@@ -4,13 +4,14 @@
 // set on the terminal.
 //
 //   tarn_pty_bridge --model P89C51RA2X [--limit SECONDS] [--control FILE]
-//                   [--fast] [--reset-after MS]
+//                   [--fast] [--log FILE]
 //
 // Prints the terminal's path on the first line of its output, then runs
 // until the time limit (default 600 s), SIGINT/SIGTERM, or "quit" in the
 // control file. Lines appended to the control file: "reset" presses the
 // chip's reset button, "quit" ends the bridge. --fast makes the chip answer
-// without processing time (for measuring the program alone).
+// without processing time (for measuring the program alone). --log writes
+// every byte that crosses the line, with its time, to FILE.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -62,12 +63,14 @@ int main(int argc, char** argv) {
     double limit_s = 600;
     std::string control;
     bool fast = false;
+    std::string log_path;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--model" && i + 1 < argc) model = loader_model(argv[++i]);
         else if (arg == "--limit" && i + 1 < argc) limit_s = std::atof(argv[++i]);
         else if (arg == "--control" && i + 1 < argc) control = argv[++i];
         else if (arg == "--fast") fast = true;
+        else if (arg == "--log" && i + 1 < argc) log_path = argv[++i];
         else return usage();
     }
     if (!model) return usage();
@@ -106,6 +109,19 @@ int main(int argc, char** argv) {
     };
     chip.reset(0);
 
+    std::FILE* log = log_path.empty() ? nullptr : std::fopen(log_path.c_str(), "w");
+    auto note = [&](const char* direction, const uint8_t* bytes, std::size_t n) {
+        if (!log) return;
+        std::fprintf(log, "%10.3f %s ", static_cast<double>(now_ns()) / 1e6, direction);
+        for (std::size_t i = 0; i < n; ++i) {
+            const uint8_t b = bytes[i];
+            if (b >= 0x20 && b < 0x7F) std::fputc(b, log);
+            else std::fprintf(log, "<%02X>", b);
+        }
+        std::fputc('\n', log);
+        std::fflush(log);
+    };
+
     std::ifstream commands;
     std::string pending;
     const uint64_t limit_ns = static_cast<uint64_t>(limit_s * 1e9);
@@ -131,9 +147,11 @@ int main(int argc, char** argv) {
         while (true) {
             const ssize_t n = read(master, buf, sizeof buf);
             if (n <= 0) break;
+            note("in ", buf, static_cast<std::size_t>(n));
             line.host_write(std::span<const uint8_t>(buf, static_cast<std::size_t>(n)), now);
         }
         const std::vector<uint8_t> out = line.host_read(now_ns());
+        if (!out.empty()) note("out", out.data(), out.size());
         if (!out.empty() && write(master, out.data(), out.size()) < 0) {
             // The program has not opened its side; what the chip said is lost,
             // as on a line with nobody listening.
@@ -151,6 +169,7 @@ int main(int argc, char** argv) {
             }
         }
     }
+    if (log) std::fclose(log);
     close(slave);
     close(master);
     return 0;

@@ -139,7 +139,10 @@ void Win32SerialPort::clear_input() {
 }
 
 void Win32SerialPort::clear_output() {
-    if (is_open()) PurgeComm(handle_, PURGE_TXCLEAR);
+    // Only what still waits to go out is dropped. With nothing queued there
+    // is nothing to drop, and a port that reports its queue empty too early
+    // (a pseudo-terminal) would otherwise lose bytes already on their way.
+    if (output_count() > 0) PurgeComm(handle_, PURGE_TXCLEAR);
 }
 
 void Win32SerialPort::write(std::span<const uint8_t> bytes) {

@@ -1,10 +1,13 @@
 // Drives Tarnload.exe for the headless demo: starts it with a file to open,
-// answers its boxes, selects the AT89S52, ticks erase, blank check, program
-// and verify, presses start, waits for the run to finish, saves a picture of
-// the window and closes the program. The simulated cable library must be on
-// the search path.
+// answers its boxes, runs one programming job, saves a picture of the window
+// after it and closes the program.
 //
-//   tarnload_demo_driver <Tarnload.exe> <file> <picture.bmp>
+//   tarnload_demo_driver <Tarnload.exe> <file> <picture.bmp> [usb|serial]
+//
+// usb (the default): the AT89S52 behind the simulated cable (its library on
+// the search path); erase, blank check, program, verify; ends "操作完成！".
+// serial: the P89C51RA2X behind COM1 at 38400 baud (a simulated boot loader
+// on the pty bridge); erase, program, verify; ends "校验成功！".
 #include <windows.h>
 
 #include <cstdio>
@@ -25,9 +28,9 @@ int fail(const char* what) {
 
 HWND control(HWND main, Ctl c) { return GetDlgItem(main, win::kControlIdBase + index_of(c)); }
 
-void choose_model(HWND main, const wchar_t* model) {
-    HWND combo = control(main, Ctl::Combo2);
-    const auto i = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(model));
+void choose(HWND main, Ctl box, const wchar_t* item) {
+    HWND combo = control(main, box);
+    const auto i = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item));
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
 }
@@ -39,7 +42,8 @@ void tick(HWND main, Ctl box) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) return fail("usage: tarnload_demo_driver <Tarnload.exe> <file> <picture.bmp>");
+    if (argc != 4 && argc != 5) return fail("usage: tarnload_demo_driver <Tarnload.exe> <file> <picture.bmp> [usb|serial]");
+    const bool serial = argc == 5 && std::wstring(argv[4]) == L"serial";
     std::wstring command = L"\"" + std::wstring(argv[1]) + L"\" \"" + argv[2] + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof(si);
@@ -59,13 +63,22 @@ int wmain(int argc, wchar_t** argv) {
             result = fail("the window did not show the file");
         } else {
             SetForegroundWindow(main);
-            choose_model(main, L"AT89S52");
-            for (Ctl box : {Ctl::Check1, Ctl::Check2, Ctl::Check3, Ctl::Check4}) tick(main, box);
+            std::wstring done;
+            if (serial) {
+                choose(main, Ctl::Combo2, L"P89C51RA2X");
+                choose(main, Ctl::Combo3, L"COM1");
+                choose(main, Ctl::Combo4, L"38400");
+                for (Ctl box : {Ctl::Check1, Ctl::Check3, Ctl::Check4}) tick(main, box);
+                done = L"校验成功！";
+            } else {
+                choose(main, Ctl::Combo2, L"AT89S52");
+                for (Ctl box : {Ctl::Check1, Ctl::Check2, Ctl::Check3, Ctl::Check4}) tick(main, box);
+                done = L"操作完成！";
+            }
             ui::wait_until([&] { return SendMessageW(control(main, Ctl::Check4), BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000);
             PostMessageW(control(main, Ctl::start), BM_CLICK, 0, 0);
-            const std::wstring done = L"操作完成！";
             if (!ui::wait_until([&] { return ui::window_text(control(main, Ctl::zhuangtai)) == done; }, 120000)) {
-                result = fail("the programming run did not end with 操作完成！");
+                result = fail("the programming run did not end as it should");
             }
             Sleep(1000);  // let every control paint
             for (const ui::Box& box : answerer.take_boxes()) std::printf("box: %s | %s\n", box.title.c_str(), box.text.c_str());
