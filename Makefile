@@ -2,6 +2,8 @@
 #   make test   install what is missing, build the native, x86-64 and i686
 #               trees, run the native tests, then the Windows tests under Wine
 #   make demo   install what is missing, build the x86-64 tree, run tools/run-demo
+#   make bench  the benchmarks: the native ones (file loading, hex grid, USB
+#               run), then a serial job over a COM port under Wine
 #   make build  the three builds without running anything
 #   make clean  remove the build trees (and with them the Wine prefixes)
 #
@@ -21,7 +23,7 @@ PRESETS := native win64 win32
 CONFIGURE := $(addprefix configure-,$(PRESETS))
 BUILD := $(addprefix build-,$(PRESETS))
 
-.PHONY: test demo build deps clean $(CONFIGURE) $(BUILD)
+.PHONY: test demo bench build deps clean $(CONFIGURE) $(BUILD)
 
 deps:
 	@tools/install-deps
@@ -42,6 +44,11 @@ test: build
 
 demo: build-win64
 	tools/run-demo
+
+bench: build-native build-win64
+	build/native/bench/tarn_bench
+	tools/with-pty-bridge build/win64/host/tarn_pty_bridge --fast COM1=P89C51RA2X -- \
+	  tools/wine-run build/win64/bin/tarnload_serial_bench.exe
 
 clean:
 	rm -rf build/native build/win64 build/win32
