@@ -447,10 +447,10 @@ TEST_F(SerialTest, EveryModelGetsTheTwoFinishingRecords) {
         select(model);
         chip.records.clear();
         chip.reset(clock.now_ns);
-        load(hex_file(1));
-        tick({3});
+        load(hex_file(2));
+        tick({3, 4});
         start();
-        EXPECT_EQ(status(), "编程成功！") << model;
+        EXPECT_EQ(status(), "校验成功！") << model;  // programmed and verified on a 64 KiB chip
         EXPECT_NE(std::find(chip.records.begin(), chip.records.end(), ":020000030400F7"), chip.records.end()) << model;
         EXPECT_NE(std::find(chip.records.begin(), chip.records.end(), ":030000030601FCF7"), chip.records.end()) << model;
         EXPECT_EQ(std::find(chip.records.begin(), chip.records.end(), ":0000000BF5"), chip.records.end()) << model;
