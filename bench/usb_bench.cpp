@@ -19,8 +19,8 @@ public:
     void set_value(Ctl, int) override {}
     void set_progress(int32_t, int32_t, int32_t) override {}
     void message_box(std::string_view, std::string_view, BoxIcon) override { ++boxes; }
-    FileChoice open_file_dialog(const FileDialogSpec&) override { return {}; }
-    FileChoice save_file_dialog(const FileDialogSpec&) override { return {}; }
+    FileChoice open_file_dialog(const FileDialogSetup&) override { return {}; }
+    FileChoice save_file_dialog(const FileDialogSetup&) override { return {}; }
     void grid_refilled() override {}
     void grid_cell_changed(int32_t, int32_t) override {}
     void show_editor(int32_t, int32_t, std::string_view, EditorPlacement) override {}

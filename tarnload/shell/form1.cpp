@@ -175,17 +175,17 @@ void Form1::on_check_click(int n, int value) {
 
 void Form1::on_open_click() {
     const std::string& model = text(Ctl::Combo2);
-    FileDialogSpec spec;
-    spec.title = "打开文件";
-    spec.flags = kDialogFlags;
+    FileDialogSetup setup;
+    setup.title = "打开文件";
+    setup.flags = kDialogFlags;
     if (!model.empty() && (model[0] == 'P' || model[0] == 'p')) {
-        spec.default_ext = "hex";
-        spec.filter = "*.hex|*.hex";
+        setup.default_ext = "hex";
+        setup.filter = "*.hex|*.hex";
     } else {
-        spec.default_ext = "bin";
-        spec.filter = "*.bin|*.bin|*.hex|*.hex|*.cod|*.cod";
+        setup.default_ext = "bin";
+        setup.filter = "*.bin|*.bin|*.hex|*.hex|*.cod|*.cod";
     }
-    const FileChoice choice = view_.open_file_dialog(spec);
+    const FileChoice choice = view_.open_file_dialog(setup);
     if (choice.path.empty()) return;
     open_path(choice.path);
 }
@@ -217,12 +217,12 @@ void Form1::report_load_error(LoadError error) {
 }
 
 void Form1::on_save_click() {
-    FileDialogSpec spec;
-    spec.title = "保存文件为";
-    spec.filter = "Intel HEX (*.hex)|*.hex|Binary (*.bin)|*.bin";
-    spec.default_ext = "hex";
-    spec.flags = kDialogFlags;
-    const FileChoice choice = view_.save_file_dialog(spec);
+    FileDialogSetup setup;
+    setup.title = "保存文件为";
+    setup.filter = "Intel HEX (*.hex)|*.hex|Binary (*.bin)|*.bin";
+    setup.default_ext = "hex";
+    setup.flags = kDialogFlags;
+    const FileChoice choice = view_.save_file_dialog(setup);
     if (choice.path.empty()) return;
 
     // The name's extension decides the format; without one of ours, the

@@ -14,7 +14,7 @@ enum class BoxIcon { None, Warning };
 
 // An open- or save-file dialog: title, filter in the "text|pattern|..." form,
 // default extension without the dot, and the dialog flags.
-struct FileDialogSpec {
+struct FileDialogSetup {
     std::string title;
     std::string filter;
     std::string default_ext;
@@ -45,8 +45,8 @@ public:
 
     // An OK message box; returns when the user has closed it.
     virtual void message_box(std::string_view text, std::string_view title, BoxIcon icon) = 0;
-    virtual FileChoice open_file_dialog(const FileDialogSpec& spec) = 0;
-    virtual FileChoice save_file_dialog(const FileDialogSpec& spec) = 0;
+    virtual FileChoice open_file_dialog(const FileDialogSetup& setup) = 0;
+    virtual FileChoice save_file_dialog(const FileDialogSetup& setup) = 0;
 
     // The grid's contents were rebuilt (the editor is hidden by the fill).
     virtual void grid_refilled() = 0;

@@ -371,10 +371,10 @@ void MainWindow::message_box(std::string_view text, std::string_view title, BoxI
     MessageBoxW(hwnd_, widen(text).c_str(), widen(title).c_str(), MB_OK | (icon == BoxIcon::Warning ? MB_ICONWARNING : 0));
 }
 
-FileChoice MainWindow::file_dialog(const FileDialogSpec& spec, bool save) {
-    const std::wstring filter = dialog_filter(spec.filter);
-    const std::wstring title = widen(spec.title);
-    const std::wstring ext = widen(spec.default_ext);
+FileChoice MainWindow::file_dialog(const FileDialogSetup& setup, bool save) {
+    const std::wstring filter = dialog_filter(setup.filter);
+    const std::wstring title = widen(setup.title);
+    const std::wstring ext = widen(setup.default_ext);
     std::vector<wchar_t> path(32768, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof(ofn);
@@ -384,16 +384,16 @@ FileChoice MainWindow::file_dialog(const FileDialogSpec& spec, bool save) {
     ofn.lpstrFile = path.data();
     ofn.nMaxFile = static_cast<DWORD>(path.size());
     ofn.lpstrTitle = title.c_str();
-    ofn.Flags = spec.flags;
+    ofn.Flags = setup.flags;
     ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
     const BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     if (!ok) return {};
     return {narrow(path.data()), static_cast<int>(ofn.nFilterIndex)};
 }
 
-FileChoice MainWindow::open_file_dialog(const FileDialogSpec& spec) { return file_dialog(spec, false); }
+FileChoice MainWindow::open_file_dialog(const FileDialogSetup& setup) { return file_dialog(setup, false); }
 
-FileChoice MainWindow::save_file_dialog(const FileDialogSpec& spec) { return file_dialog(spec, true); }
+FileChoice MainWindow::save_file_dialog(const FileDialogSetup& setup) { return file_dialog(setup, true); }
 
 void MainWindow::grid_refilled() { grid_.refilled(); }
 

@@ -82,8 +82,8 @@ public:
     void set_value(Ctl c, int value) override;
     void set_progress(int32_t min, int32_t max, int32_t value) override;
     void message_box(std::string_view text, std::string_view title, BoxIcon icon) override;
-    FileChoice open_file_dialog(const FileDialogSpec& spec) override;
-    FileChoice save_file_dialog(const FileDialogSpec& spec) override;
+    FileChoice open_file_dialog(const FileDialogSetup& setup) override;
+    FileChoice save_file_dialog(const FileDialogSetup& setup) override;
     void grid_refilled() override;
     void grid_cell_changed(int32_t row, int32_t col) override;
     void show_editor(int32_t row, int32_t col, std::string_view text, EditorPlacement placement) override;
@@ -112,7 +112,7 @@ private:
     HWND create_control(const CtlDesign& d);
     RECT design_rect_px(const CtlDesign& d) const;
     void place(Ctl c, const TwipsRect& in_frame, const TwipsRect& frame);
-    FileChoice file_dialog(const FileDialogSpec& spec, bool save);
+    FileChoice file_dialog(const FileDialogSetup& setup, bool save);
     void apply_text(Ctl c, const std::wstring& text);
     void apply_progress();
     // During a run, texts and the progress bar are gathered and shown at most

@@ -232,16 +232,16 @@ TEST_F(Form1Test, StartEmptiesTheMessageWindowAndDispatchesByTheFirstLetter) {
 TEST_F(Form1Test, OpenDialogDependsOnTheFamily) {
     load();
     form.on_open_click();
-    ASSERT_EQ(view.open_specs.size(), 1u);
-    EXPECT_EQ(view.open_specs[0].title, "打开文件");
-    EXPECT_EQ(view.open_specs[0].filter, "*.bin|*.bin|*.hex|*.hex|*.cod|*.cod");
-    EXPECT_EQ(view.open_specs[0].default_ext, "bin");
-    EXPECT_EQ(view.open_specs[0].flags, 0x10A806u);
+    ASSERT_EQ(view.open_setups.size(), 1u);
+    EXPECT_EQ(view.open_setups[0].title, "打开文件");
+    EXPECT_EQ(view.open_setups[0].filter, "*.bin|*.bin|*.hex|*.hex|*.cod|*.cod");
+    EXPECT_EQ(view.open_setups[0].default_ext, "bin");
+    EXPECT_EQ(view.open_setups[0].flags, 0x10A806u);
 
     form.on_combo2_click("P89C51RD2X");
     form.on_open_click();
-    EXPECT_EQ(view.open_specs[1].filter, "*.hex|*.hex");
-    EXPECT_EQ(view.open_specs[1].default_ext, "hex");
+    EXPECT_EQ(view.open_setups[1].filter, "*.hex|*.hex");
+    EXPECT_EQ(view.open_setups[1].default_ext, "hex");
 }
 
 TEST_F(Form1Test, CancelledDialogChangesNothing) {
@@ -334,10 +334,10 @@ TEST_F(Form1Test, SaveWritesHexOrBinaryThatLoadsBack) {
     form.on_save_click();
     choose(plain, 2);  // no extension of ours: the filter decides
     form.on_save_click();
-    ASSERT_EQ(view.save_specs.size(), 3u);
-    EXPECT_EQ(view.save_specs[0].title, "保存文件为");
-    EXPECT_EQ(view.save_specs[0].filter, "Intel HEX (*.hex)|*.hex|Binary (*.bin)|*.bin");
-    EXPECT_EQ(view.save_specs[0].flags, 0x10A806u);
+    ASSERT_EQ(view.save_setups.size(), 3u);
+    EXPECT_EQ(view.save_setups[0].title, "保存文件为");
+    EXPECT_EQ(view.save_setups[0].filter, "Intel HEX (*.hex)|*.hex|Binary (*.bin)|*.bin");
+    EXPECT_EQ(view.save_setups[0].flags, 0x10A806u);
     EXPECT_TRUE(view.boxes.empty());
 
     std::ifstream in_bin(bin, std::ios::binary);

@@ -48,12 +48,12 @@ public:
         boxes.push_back({std::string(text), std::string(title), icon});
         if (on_box) on_box();
     }
-    FileChoice open_file_dialog(const FileDialogSpec& spec) override {
-        open_specs.push_back(spec);
+    FileChoice open_file_dialog(const FileDialogSetup& setup) override {
+        open_setups.push_back(setup);
         return next_choice();
     }
-    FileChoice save_file_dialog(const FileDialogSpec& spec) override {
-        save_specs.push_back(spec);
+    FileChoice save_file_dialog(const FileDialogSetup& setup) override {
+        save_setups.push_back(setup);
         return next_choice();
     }
     void grid_refilled() override {
@@ -98,7 +98,7 @@ public:
     int32_t progress_min = 0, progress_max = 0, progress_value = 0;
     std::vector<std::pair<int32_t, int32_t>> progress_ranges;
     std::vector<Box> boxes;
-    std::vector<FileDialogSpec> open_specs, save_specs;
+    std::vector<FileDialogSetup> open_setups, save_setups;
     int refills = 0;
     std::vector<std::pair<int32_t, int32_t>> changed_cells;
     EditorShown editor;
