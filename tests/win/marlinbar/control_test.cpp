@@ -279,7 +279,7 @@ TEST_F(ControlTest, FontsComeFromTheAmbientFontOrTheSystemMenuFontAndChangesRefr
   EXPECT_EQ(GetObjectType(sysFont), 0u) << "deleted with the control";
 }
 
-TEST_F(ControlTest, SupportRoutinesBlendMeasureAndKeyAsSpecified) {
+TEST_F(ControlTest, SupportRoutinesBlendMeasureAndKey) {
   // Each channel (w a + (255 - w) b) / 255, rounded.
   EXPECT_EQ(Marlinbar::pvBlendColor(RGB(255, 0, 10), RGB(0, 255, 20), 255), RGB(255, 0, 10));
   EXPECT_EQ(Marlinbar::pvBlendColor(RGB(255, 0, 10), RGB(0, 255, 20), 0), RGB(0, 255, 20));
