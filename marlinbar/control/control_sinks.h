@@ -4,6 +4,7 @@
 // the control while the control lives.
 #pragma once
 
+#include "control/com_object.h"
 #include "control/marlinbar_control.h"
 #include "control/module.h"
 #include "control/typed_dispatch.h"
@@ -31,27 +32,11 @@ class Marlinbar::SinkImpl final : public DualObject<ISubclassingSink> {
 };
 
 // Watches the control's font object: any change refreshes the metrics.
-class Marlinbar::FontNotify final : public IPropertyNotifySink {
+class Marlinbar::FontNotify final : public ComObject<IPropertyNotifySink, IID_IPropertyNotifySink> {
  public:
-  explicit FontNotify(Marlinbar* owner) : owner_(owner) { ObjectCreated(); }
+  explicit FontNotify(Marlinbar* owner) : owner_(owner) {}
   void Detach() { owner_ = nullptr; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IPropertyNotifySink) {
-      *out = static_cast<IPropertyNotifySink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
-  }
   HRESULT STDMETHODCALLTYPE OnChanged(DISPID) override {
     if (owner_) owner_->OnFontChanged();
     return S_OK;
@@ -59,8 +44,6 @@ class Marlinbar::FontNotify final : public IPropertyNotifySink {
   HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
 
  private:
-  ~FontNotify() { ObjectDestroyed(); }
-  LONG refs_ = 1;
   Marlinbar* owner_;
 };
 

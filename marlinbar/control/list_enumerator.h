@@ -8,31 +8,15 @@
 #include <new>
 #include <vector>
 
-#include "control/module.h"
+#include "control/com_object.h"
 
 namespace marlinbar {
 
 template <class Interface, class Item, REFIID Iid>
-class ListEnumerator final : public Interface {
+class ListEnumerator final : public ComObject<Interface, Iid> {
  public:
-  explicit ListEnumerator(std::vector<Item> items) : items_(std::move(items)) { ObjectCreated(); }
+  explicit ListEnumerator(std::vector<Item> items) : items_(std::move(items)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == Iid) {
-      *out = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
-  }
   template <class Out>
   HRESULT NextItems(ULONG count, Out* out, ULONG* fetched) {
     if (!out) return E_POINTER;
@@ -66,9 +50,7 @@ class ListEnumerator final : public Interface {
   }
 
  private:
-  ~ListEnumerator() { ObjectDestroyed(); }
   static void Copy(const Item& item, typename Item::Out* out) { item.CopyOut(out); }
-  LONG refs_ = 1;
   std::vector<Item> items_;
   std::size_t next_ = 0;
 };

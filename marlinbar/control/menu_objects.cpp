@@ -3,7 +3,7 @@
 #include <new>
 
 #include "control/dispatch_util.h"
-#include "control/module.h"
+#include "control/com_object.h"
 
 namespace marlinbar {
 namespace {
@@ -12,28 +12,10 @@ constexpr DISPID kNameId = 1;
 constexpr DISPID kCaptionId = 2;
 
 // A menu item as an automation object with two read-only properties.
-class cMenuObject final : public IDispatch {
+class cMenuObject final : public ComObject<IDispatch, IID_IDispatch> {
  public:
-  cMenuObject(std::wstring name, std::wstring caption) : name_(std::move(name)), caption_(std::move(caption)) {
-    ObjectCreated();
-  }
+  cMenuObject(std::wstring name, std::wstring caption) : name_(std::move(name)), caption_(std::move(caption)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
-  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (!count) return E_POINTER;
     *count = 0;
@@ -72,8 +54,6 @@ class cMenuObject final : public IDispatch {
   }
 
  private:
-  ~cMenuObject() { ObjectDestroyed(); }
-  LONG refs_ = 1;
   std::wstring name_;
   std::wstring caption_;
 };
