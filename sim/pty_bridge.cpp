@@ -122,8 +122,8 @@ int main(int argc, char** argv) {
         std::fflush(log);
     };
 
-    std::ifstream commands;
-    std::string pending;
+    std::streamoff control_offset = 0;
+    uint64_t next_control_ns = 0;
     const uint64_t limit_ns = static_cast<uint64_t>(limit_s * 1e9);
     while (!g_stop && now_ns() < limit_ns) {
         // The program's settings: the line runs at the terminal's rate.
@@ -157,15 +157,18 @@ int main(int argc, char** argv) {
             // as on a line with nobody listening.
         }
 
-        if (!control.empty()) {
-            if (!commands.is_open()) commands.open(control);
-            if (commands.is_open()) {
-                commands.clear();
-                std::string cmd;
-                while (std::getline(commands, cmd)) {
-                    if (cmd == "reset") line.reset_chip(now_ns());
-                    if (cmd == "quit") g_stop = 1;
-                }
+        // New lines of the control file, looked at every 50 ms.
+        if (!control.empty() && now_ns() >= next_control_ns) {
+            next_control_ns = now_ns() + 50'000'000;
+            std::ifstream commands(control);
+            commands.seekg(control_offset);
+            std::string cmd;
+            while (std::getline(commands, cmd)) {
+                if (commands.eof()) break;  // a line still being written
+                control_offset += static_cast<std::streamoff>(cmd.size() + 1);
+                if (!cmd.empty() && cmd.back() == '\r') cmd.pop_back();
+                if (cmd == "reset") line.reset_chip(now_ns());
+                if (cmd == "quit") g_stop = 1;
             }
         }
     }

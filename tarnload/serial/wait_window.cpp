@@ -10,13 +10,6 @@ namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
 
-HWND add_child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, int id, HFONT font) {
-    HWND h = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return h;
-}
-
 } // namespace
 
 void WaitWindow::show_modal(HWND owner, HINSTANCE instance, HFONT font) {
@@ -45,28 +38,14 @@ void WaitWindow::show_modal(HWND owner, HINSTANCE instance, HFONT font) {
               {(w - twips.x(1100)) / 2, twips.y(800), (w + twips.x(1100)) / 2, twips.y(1200)}, kCancelId, font);
 
     open_ = true;
-    EnableWindow(owner, FALSE);
     ShowWindow(hwnd_, SW_SHOW);
     form_.on_wait_load();
-    MSG msg;
-    while (open_) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        if (!IsDialogMessageW(hwnd_, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    run_modal(owner, hwnd_, open_);
     open_ = false;
     form_.on_wait_unload();
     set_timer(false);
-    EnableWindow(owner, TRUE);
     DestroyWindow(hwnd_);
     hwnd_ = nullptr;
-    SetActiveWindow(owner);
 }
 
 void WaitWindow::set_timer(bool on) {

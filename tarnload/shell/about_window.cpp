@@ -10,13 +10,6 @@ constexpr int kIconResource = 1;
 
 AboutWindow* self_of(HWND hwnd) { return reinterpret_cast<AboutWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
-HWND add_child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, int id, HFONT font) {
-    HWND h = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return h;
-}
-
 } // namespace
 
 AboutWindow::~AboutWindow() {
@@ -73,26 +66,11 @@ void AboutWindow::show_modal(HWND owner, HINSTANCE instance, HFONT font) {
     SetWindowPos(hwnd_, HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
 
     open_ = true;
-    EnableWindow(owner, FALSE);
     ShowWindow(hwnd_, SW_SHOW);
     SetFocus(GetDlgItem(hwnd_, kConfirmId));
-    MSG msg;
-    while (open_) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            // The program is ending: leave the loop and let the outer one see it.
-            if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        if (!IsDialogMessageW(hwnd_, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    run_modal(owner, hwnd_, open_);
     open_ = false;
-    EnableWindow(owner, TRUE);
     ShowWindow(hwnd_, SW_HIDE);
-    SetActiveWindow(owner);
 }
 
 void AboutWindow::close() {

@@ -82,4 +82,13 @@ Font make_ui_font(int points, bool bold = false);
 // The folder of the running program, without a trailing backslash.
 std::wstring program_folder();
 
+// A visible child control with the given font.
+HWND add_child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, int id, HFONT font);
+
+// A modal loop for a window over its owner: the owner is disabled, the
+// window's messages (and every other window's) are handled, with dialog keys
+// for it, until `open` turns false; then the owner is enabled and activated.
+// A quit message ends the loop too and is passed on to the outer loop.
+void run_modal(HWND owner, HWND window, const bool& open);
+
 } // namespace tarn::win
