@@ -45,8 +45,6 @@ public:
     void reset(uint64_t t_ns);
 
     LoaderModel model() const { return model_; }
-    bool waiting_for_autobaud() const { return state_ == State::Autobaud; }
-    bool running_user_program() const { return state_ == State::UserProgram; }
 
     // The chip.
     std::vector<uint8_t> flash;

@@ -22,20 +22,17 @@ SimulatedCh375::SimulatedCh375(CableSimulator& cable, Deliver deliver) : cable_(
 
 SimulatedCh375::~SimulatedCh375() { cable_.on_plug_change = nullptr; }
 
-int32_t SimulatedCh375::OpenDevice(uint32_t index) {
-    note("OpenDevice " + std::to_string(index));
+int32_t SimulatedCh375::OpenDevice(uint32_t) {
     if (!cable_.plugged()) return kInvalidHandle;
     open_ = true;
     return kHandle;
 }
 
-void SimulatedCh375::CloseDevice(uint32_t index) {
-    note("CloseDevice " + std::to_string(index));
+void SimulatedCh375::CloseDevice(uint32_t) {
     open_ = false;
 }
 
-bool SimulatedCh375::SetTimeout(uint32_t index, uint32_t write_ms, uint32_t read_ms) {
-    note("SetTimeout " + std::to_string(index) + " " + std::to_string(write_ms) + " " + std::to_string(read_ms));
+bool SimulatedCh375::SetTimeout(uint32_t, uint32_t, uint32_t) {
     return open_;
 }
 
@@ -55,16 +52,14 @@ bool SimulatedCh375::ReadData(uint32_t, uint8_t* buffer, uint32_t& length) {
     return cable_.read(buffer, length);
 }
 
-bool SimulatedCh375::SetDeviceNotify(uint32_t index, NotifyRoutine routine) {
-    note(std::string("SetDeviceNotify ") + std::to_string(index) + (routine ? " routine" : " none"));
+bool SimulatedCh375::SetDeviceNotify(uint32_t, NotifyRoutine routine) {
     if (notify_registration_fails && routine) return false;
     std::lock_guard lock(routine_mutex_);
     routine_ = std::move(routine);
     return true;
 }
 
-bool SimulatedCh375::SetIntRoutine(uint32_t index) {
-    note("SetIntRoutine " + std::to_string(index));
+bool SimulatedCh375::SetIntRoutine(uint32_t) {
     return true;
 }
 

@@ -36,17 +36,10 @@ public:
 
     // Registration of the notification fails (a library that cannot watch).
     bool notify_registration_fails = false;
-    // The calls made, in order, for tests of the program's use of the library.
-    std::vector<std::string> calls;
-    bool log_calls = false;
 
     static constexpr int32_t kHandle = 0x375;
 
 private:
-    void note(std::string call) {
-        if (log_calls) calls.push_back(std::move(call));
-    }
-
     CableSimulator& cable_;
     Deliver deliver_;
     bool open_ = false;

@@ -22,7 +22,6 @@ void VirtualSerialPort::open_port() {
     if (open_) return;
     if (port_number != existing_port || busy) return;
     open_ = true;
-    ++opens;
 }
 
 void VirtualSerialPort::close_port() {

@@ -19,7 +19,7 @@ public:
 
     void set_port(int number) override;
     void set_settings(const std::string& settings) override;
-    void set_binary_input() override { binary_ = true; }
+    void set_binary_input() override {}  // the line carries raw bytes
     void open_port() override;
     void close_port() override;
     bool is_open() override { return open_; }
@@ -45,8 +45,6 @@ public:
     int port_number = 1;
     bool receive_notify = false;
     bool send_notify = true;
-    bool binary_ = false;
-    int opens = 0;
     std::vector<std::string> settings_seen;
 
 private:

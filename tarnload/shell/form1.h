@@ -78,7 +78,6 @@ public:
     void set_progress_value(int32_t value);
     void set_squ_timer(bool enabled);
     void set_squ_interval(uint32_t interval_ms);
-    bool squ_timer_enabled() const { return squ_enabled_; }
     bool ticked(int n) const { return value(check_box(n)) == 1; }
     // Rebuilds the hex dump from the code image.
     void grid_fill();

@@ -170,6 +170,12 @@ TEST_F(SerialTest, PortSetup) {
     EXPECT_FALSE(port.is_open());
     EXPECT_TRUE(view.boxes.empty());
 
+    form.on_combo_click(Ctl::Combo3, "COM1");
+    port.busy = true;  // held by another program
+    EXPECT_FALSE(port_setup(form));
+    EXPECT_EQ(text3(), "COM1未找到或已被使用");
+    port.busy = false;
+
     // A name outside COM1-COM6 keeps the number; the texts use the box's text.
     form.on_combo_click(Ctl::Combo3, "COM1");
     port_setup(form);
