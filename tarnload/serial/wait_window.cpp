@@ -13,25 +13,9 @@ constexpr UINT_PTR kTimer1 = 1;
 } // namespace
 
 void WaitWindow::show_modal(HWND owner, HINSTANCE instance, HFONT font) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = window_proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
-
     const Twips twips;
-    const int w = twips.x(4200), h = twips.y(1500);
-    RECT frame{0, 0, w, h};
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
-    RECT o;
-    GetWindowRect(owner, &o);
-    const int fw = frame.right - frame.left, fh = frame.bottom - frame.top;
-    hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, widen(kAppTitle).c_str(), style, o.left + ((o.right - o.left) - fw) / 2,
-                            o.top + ((o.bottom - o.top) - fh) / 2, fw, fh, owner, nullptr, instance, this);
+    const int w = twips.x(4200);
+    hwnd_ = create_small_window(owner, instance, kClassName, window_proc, widen(kAppTitle), {w, twips.y(1500)}, 0, this);
     if (!hwnd_) return;
     add_child(hwnd_, L"STATIC", L"请按单片机“复位”按键！", SS_CENTER | SS_NOPREFIX, {0, twips.y(240), w, twips.y(540)}, -1, font);
     add_child(hwnd_, L"BUTTON", L"取消", BS_DEFPUSHBUTTON | WS_TABSTOP,

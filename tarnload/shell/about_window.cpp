@@ -17,23 +17,11 @@ AboutWindow::~AboutWindow() {
 }
 
 void AboutWindow::create(HWND owner, HINSTANCE instance, HFONT font) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = window_proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
-
     const Twips twips;
     const int w = twips.x(5400), h = twips.y(2600);
-    RECT frame{0, 0, w, h};
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
-    hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, widen(std::string("关于 ") + std::string(kFormCaption)).c_str(),
-                            style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, owner,
-                            nullptr, instance, this);
+    hwnd_ = create_small_window(owner, instance, kClassName, window_proc, widen(std::string("关于 ") + std::string(kFormCaption)),
+                                {w, h}, WS_CLIPCHILDREN, this);
+    if (!hwnd_) return;
 
     LOGFONTW lf{};
     GetObjectW(font, sizeof(lf), &lf);
@@ -57,14 +45,7 @@ void AboutWindow::show_modal(HWND owner, HINSTANCE instance, HFONT font) {
     if (!hwnd_) create(owner, instance, font);
     if (!hwnd_ || open_) return;
 
-    // Centred over the owner.
-    RECT o, a;
-    GetWindowRect(owner, &o);
-    GetWindowRect(hwnd_, &a);
-    const int x = o.left + ((o.right - o.left) - (a.right - a.left)) / 2;
-    const int y = o.top + ((o.bottom - o.top) - (a.bottom - a.top)) / 2;
-    SetWindowPos(hwnd_, HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
-
+    centre_over(owner, hwnd_);
     open_ = true;
     ShowWindow(hwnd_, SW_SHOW);
     SetFocus(GetDlgItem(hwnd_, kConfirmId));

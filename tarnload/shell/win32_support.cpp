@@ -101,6 +101,35 @@ HWND add_child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style
     return h;
 }
 
+HWND create_small_window(HWND owner, HINSTANCE instance, const wchar_t* cls, WNDPROC proc, const std::wstring& title,
+                         SIZE client, DWORD extra_style, void* self) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = cls;
+    RegisterClassExW(&wc); // fails harmlessly once the class is there
+
+    RECT frame{0, 0, client.cx, client.cy};
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | extra_style;
+    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+    HWND hwnd = CreateWindowExW(WS_EX_DLGMODALFRAME, cls, title.c_str(), style, 0, 0, frame.right - frame.left,
+                                frame.bottom - frame.top, owner, nullptr, instance, self);
+    if (hwnd) centre_over(owner, hwnd);
+    return hwnd;
+}
+
+void centre_over(HWND owner, HWND window) {
+    RECT o, w;
+    GetWindowRect(owner, &o);
+    GetWindowRect(window, &w);
+    const int x = o.left + ((o.right - o.left) - (w.right - w.left)) / 2;
+    const int y = o.top + ((o.bottom - o.top) - (w.bottom - w.top)) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void run_modal(HWND owner, HWND window, const bool& open) {
     EnableWindow(owner, FALSE);
     MSG msg;

@@ -85,6 +85,16 @@ std::wstring program_folder();
 // A visible child control with the given font.
 HWND add_child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, int id, HFONT font);
 
+// A small framed pop-up window over `owner` (the wait and about windows):
+// registers `cls` with `proc` on first use, gives the window a client area of
+// `client` pixels, centres it over the owner, and passes `self` as the
+// creation parameter. Null if the window cannot be created.
+HWND create_small_window(HWND owner, HINSTANCE instance, const wchar_t* cls, WNDPROC proc, const std::wstring& title,
+                         SIZE client, DWORD extra_style, void* self);
+
+// Moves `window` so that it is centred over `owner`.
+void centre_over(HWND owner, HWND window);
+
 // A modal loop for a window over its owner: the owner is disabled, the
 // window's messages (and every other window's) are handled, with dialog keys
 // for it, until `open` turns false; then the owner is enabled and activated.
