@@ -142,19 +142,32 @@ Ack acknowledgement(Form1& f, std::size_t len, std::size_t count) {
     return isp::acknowledged(take_answer(f, len + 3), len) ? Ack::Yes : Ack::No;
 }
 
-bool finishing_record(Form1& f, std::string_view record, std::string_view refused) {
-    flush_input(f);
-    send_chars(f, record, 5, /*clear_each=*/true);
-    f.clock().sleep_ms(10);
-    const Ack ack = acknowledgement(f, record.size(), record.size() + 1);
-    if (ack == Ack::TimedOut) return false;
+// Whether an acknowledgement lets programming go on; a refusal shows
+// `refused` and ends the run as failed (a time-out has been reported).
+bool accepted(Form1& f, Ack ack, std::string_view refused) {
+    if (ack == Ack::Yes) return true;
     if (ack == Ack::No) {
         f.box(refused);
         f.set_status("编程失败！");
         f.set_progress_value(0);
-        return false;
     }
-    return true;
+    return false;
+}
+
+bool finishing_record(Form1& f, std::string_view record, std::string_view refused) {
+    flush_input(f);
+    send_chars(f, record, 5, /*clear_each=*/true);
+    f.clock().sleep_ms(10);
+    return accepted(f, acknowledgement(f, record.size(), record.size() + 1), refused);
+}
+
+// One record of the HEX file (or the single finishing record), sent whole
+// after `pause_ms` and acknowledged after its echo, ".", CR and LF.
+bool program_record(Form1& f, std::string_view record, uint32_t pause_ms) {
+    flush_input(f);
+    f.MSComm1.clear_output();
+    send_record(f, record, pause_ms);
+    return accepted(f, acknowledgement(f, record.size(), record.size() + 3), "编程应答错误！");
 }
 
 bool no_hex_file(Form1& f) {
@@ -335,18 +348,7 @@ void serial_program(Form1& f) {
             f.set_progress_value(0);
             return;
         }
-        const std::string& line = f.image.hex_lines[static_cast<std::size_t>(j)];
-        flush_input(f);
-        f.MSComm1.clear_output();
-        send_record(f, line, 50);
-        const Ack ack = acknowledgement(f, line.size(), line.size() + 3);
-        if (ack == Ack::TimedOut) return;
-        if (ack == Ack::No) {
-            f.box("编程应答错误！");
-            f.set_status("编程失败！");
-            f.set_progress_value(0);
-            return;
-        }
+        if (!program_record(f, f.image.hex_lines[static_cast<std::size_t>(j)], 50)) return;
         f.set_progress_value(j);
         f.set_status("正在编程，请稍候......" + std::to_string(last) + "-" + std::to_string(j));
     }
@@ -354,17 +356,7 @@ void serial_program(Form1& f) {
     // The loader of a model named "P89V51RD" would take one finishing record;
     // no model of the list bears that name, so all of them get the two.
     if (f.text(Ctl::Combo2) == "P89V51RD") {
-        flush_input(f);
-        f.MSComm1.clear_output();
-        send_record(f, isp::kFinishV51, 20);
-        const Ack ack = acknowledgement(f, isp::kFinishV51.size(), isp::kFinishV51.size() + 3);
-        if (ack == Ack::TimedOut) return;
-        if (ack == Ack::No) {
-            f.box("编程应答错误！");
-            f.set_status("编程失败！");
-            f.set_progress_value(0);
-            return;
-        }
+        if (!program_record(f, isp::kFinishV51, 20)) return;
     } else {
         if (!finishing_record(f, isp::kFinish1, "编程设置错误!!")) return;
         f.clock().sleep_ms(200);
