@@ -11,9 +11,9 @@
 
 namespace marlinbar {
 
-class Marlinbar::SinkImpl final : public DualObject<ISubclassingSink> {
+class Marlinbar::SinkImpl final : public DualObject<ISubclassingSink, IID_ISubclassingSink> {
  public:
-  explicit SinkImpl(Marlinbar* owner) : DualObject(IID_ISubclassingSink), owner_(owner) {}
+  explicit SinkImpl(Marlinbar* owner) : owner_(owner) {}
   void Detach() { owner_ = nullptr; }
 
   HRESULT STDMETHODCALLTYPE After(LONG_PTR* lReturn, LONG_PTR* hwnd, LONG* uMsg, LONG_PTR* wParam,

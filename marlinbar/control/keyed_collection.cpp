@@ -20,7 +20,7 @@ struct VariantItem {
 
 }  // namespace
 
-cKeyedCollection::cKeyedCollection() : DualObject(IID_IKeyedCollection) {}
+cKeyedCollection::cKeyedCollection() = default;
 
 ComPtr<cKeyedCollection> cKeyedCollection::Create() {
   return ComPtr<cKeyedCollection>::Adopt(new (std::nothrow) cKeyedCollection());

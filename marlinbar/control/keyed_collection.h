@@ -15,7 +15,7 @@
 
 namespace marlinbar {
 
-class cKeyedCollection final : public DualObject<IKeyedCollection> {
+class cKeyedCollection final : public DualObject<IKeyedCollection, IID_IKeyedCollection> {
  public:
   static ComPtr<cKeyedCollection> Create();
 

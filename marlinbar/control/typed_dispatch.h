@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "control/com_object.h"
 #include "control/com_ptr.h"
 #include "control/module.h"
 
@@ -48,37 +49,15 @@ class TypedDispatch {
   ComPtr<ITypeInfo> info_;
 };
 
-}  // namespace marlinbar
-
-namespace marlinbar {
-
-// The IUnknown and IDispatch halves of a library object with one dual
-// interface: reference counting (the object counts as live for the
-// module), QueryInterface for IUnknown, IDispatch and the interface, and
-// dispatch through the type library.
-template <class Interface>
-class DualObject : public Interface {
+// A library object with one dual interface: ComObject's IUnknown, and
+// IDispatch answered through the type library.
+template <class Interface, REFIID Iid>
+class DualObject : public ComObject<Interface, Iid> {
  public:
-  explicit DualObject(REFIID iid) : iid_(iid), dispatch_(iid) { ObjectCreated(); }
+  DualObject() : dispatch_(Iid) {}
   DualObject(const DualObject&) = delete;
   DualObject& operator=(const DualObject&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == iid_) {
-      *out = static_cast<Interface*>(this);
-      this->AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
-  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return dispatch_.GetTypeInfoCount(count); }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
     return dispatch_.GetTypeInfo(index, info);
@@ -91,12 +70,7 @@ class DualObject : public Interface {
     return dispatch_.Invoke(static_cast<Interface*>(this), id, flags, params, result, excep, argErr);
   }
 
- protected:
-  virtual ~DualObject() { ObjectDestroyed(); }
-
  private:
-  LONG refs_ = 1;
-  IID iid_;
   TypedDispatch dispatch_;
 };
 

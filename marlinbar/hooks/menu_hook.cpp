@@ -13,9 +13,9 @@ std::weak_ptr<cMenuHook> g_hook;
 
 // The IHookingSink that the hook holds; it forwards to its cMenuHook while
 // that lives.
-class cMenuHook::Sink final : public DualObject<IHookingSink> {
+class cMenuHook::Sink final : public DualObject<IHookingSink, IID_IHookingSink> {
  public:
-  explicit Sink(cMenuHook* owner) : DualObject(IID_IHookingSink), owner_(owner) {}
+  explicit Sink(cMenuHook* owner) : owner_(owner) {}
   void Detach() { owner_ = nullptr; }
 
   HRESULT STDMETHODCALLTYPE After(LONG_PTR* lReturn, LONG nCode, LONG_PTR wParam, LONG_PTR lParam) override {
