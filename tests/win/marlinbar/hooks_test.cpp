@@ -50,24 +50,14 @@ HWND MakeWindow() {
                          nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-struct Call {
-  bool before;
-  HWND hwnd;
-  UINT msg;
-  WPARAM wParam;
-  LONG_PTR lReturn;
-};
-
-// A sink that records its calls and runs what a test asks of it.
-class RecordingSink final : public ISubclassingSink, public RefCounted {
+// The IUnknown and IDispatch of a test's sink: its interface, IDispatch and
+// IUnknown, counted references, no type information.
+template <class Interface, REFIID Iid>
+class TestSink : public Interface, public RefCounted {
  public:
-  std::vector<Call> calls;
-  std::function<void(VARIANT_BOOL*, LONG_PTR*, LONG_PTR*, LONG*, LONG_PTR*, LONG_PTR*)> onBefore;
-  std::function<void(LONG_PTR*)> onAfter;
-
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_ISubclassingSink) {
-      *out = static_cast<ISubclassingSink*>(this);
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == Iid) {
+      *out = static_cast<Interface*>(this);
       AddRef();
       return S_OK;
     }
@@ -82,6 +72,23 @@ class RecordingSink final : public ISubclassingSink, public RefCounted {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
     return E_NOTIMPL;
   }
+};
+
+struct Call {
+  bool before;
+  HWND hwnd;
+  UINT msg;
+  WPARAM wParam;
+  LONG_PTR lReturn;
+};
+
+// A sink that records its calls and runs what a test asks of it.
+class RecordingSink final : public TestSink<ISubclassingSink, IID_ISubclassingSink> {
+ public:
+  std::vector<Call> calls;
+  std::function<void(VARIANT_BOOL*, LONG_PTR*, LONG_PTR*, LONG*, LONG_PTR*, LONG_PTR*)> onBefore;
+  std::function<void(LONG_PTR*)> onAfter;
+
   HRESULT STDMETHODCALLTYPE After(LONG_PTR* lReturn, LONG_PTR* hwnd, LONG* uMsg, LONG_PTR* wParam,
                                   LONG_PTR*) override {
     if (*uMsg >= static_cast<LONG>(WM_USER)) {
@@ -365,7 +372,7 @@ TEST(SubclassingTag, KeepsACopyOfAValueOrAReferenceToAnObject) {
 
 // ---- hooks
 
-class RecordingHookSink final : public IHookingSink, public RefCounted {
+class RecordingHookSink final : public TestSink<IHookingSink, IID_IHookingSink> {
  public:
   struct HookCall {
     bool before;
@@ -376,23 +383,6 @@ class RecordingHookSink final : public IHookingSink, public RefCounted {
   cHookingThunk* thunk = nullptr;
   bool handle = false;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IHookingSink) {
-      *out = static_cast<IHookingSink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
   HRESULT STDMETHODCALLTYPE After(LONG_PTR*, LONG nCode, LONG_PTR, LONG_PTR lParam) override {
     Record(false, nCode, lParam);
     return S_OK;
@@ -451,27 +441,10 @@ TEST(Hooking, ReportsEveryCallBeforeAndAfterTheNextHook) {
 }
 
 // Reads the records a CBT hook receives when a window is made.
-class CbtSink final : public IHookingSink, public RefCounted {
+class CbtSink final : public TestSink<IHookingSink, IID_IHookingSink> {
  public:
   cHookingThunk* thunk = nullptr;
   std::vector<CbtCreateWndRecord> created;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IHookingSink) {
-      *out = static_cast<IHookingSink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
   HRESULT STDMETHODCALLTYPE After(LONG_PTR*, LONG, LONG_PTR, LONG_PTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE Before(VARIANT_BOOL*, LONG_PTR*, LONG nCode, LONG_PTR, LONG_PTR lParam) override {
     if (nCode == HCBT_CREATEWND) created.push_back(thunk->CBT_CREATEWND(lParam));
